@@ -20,9 +20,9 @@ inline ModuleRecord valid_record(const char* address = "01") {
   return record;
 }
 
-// Replaces the "??" at positions 1 and 2 of a reply with the checksum that
+// Replaces the "??" at positions 1 and 2 of a line with the checksum that
 // makes it valid, worked out here independently of the library.
-inline std::string signed_reply(std::string line) {
+inline std::string with_checksum(std::string line) {
   line[1] = line[2] = '0';
   unsigned sum = 0;
   for (char c : line) {

@@ -10,8 +10,8 @@
 
 namespace {
 
-using bt_test::signed_reply;
 using bt_test::valid_record;
+using bt_test::with_checksum;
 
 // Scans `reply` as the reader would have left it in ReplyText.
 int16_t scan(ModuleRecord& record, const std::string& reply,
@@ -53,7 +53,7 @@ TEST(ReplyScanner, VerdictsBeforeTheFieldsChangeNoField) {
   };
   for (const Case& c : cases) {
     std::string reply = c.reply;
-    if (c.verdict == 5) reply = signed_reply(reply);
+    if (c.verdict == 5) reply = with_checksum(reply);
     ModuleRecord record = valid_record();
     record.DigitalIn = 0x55;
     const ModuleRecord before = record;
@@ -76,7 +76,7 @@ TEST(ReplyScanner, LowercaseChecksumIsAcceptedLowercaseTagsAreSkipped) {
   // Only the tag is skipped: its digits are scanned like any other text, so
   // a hex letter among them would start a field of its own.
   ModuleRecord record = valid_record();
-  std::string reply = signed_reply("$?? 01 i:12 O:0F");
+  std::string reply = with_checksum("$?? 01 i:12 O:0F");
   reply[1] = static_cast<char>(std::tolower(reply[1]));
   reply[2] = static_cast<char>(std::tolower(reply[2]));
   EXPECT_EQ(scan(record, reply), 0);
@@ -86,15 +86,15 @@ TEST(ReplyScanner, LowercaseChecksumIsAcceptedLowercaseTagsAreSkipped) {
 
 TEST(ReplyScanner, OnlyTheAddresssOwnLengthIsCompared) {
   ModuleRecord record = valid_record();
-  EXPECT_EQ(scan(record, signed_reply("$?? 012 I:3C")), 0);
+  EXPECT_EQ(scan(record, with_checksum("$?? 012 I:3C")), 0);
   EXPECT_EQ(record.DigitalIn, 0x3C);
   // The character at position 3 is not examined.
-  EXPECT_EQ(scan(record, signed_reply("$??X01 I:44")), 0);
+  EXPECT_EQ(scan(record, with_checksum("$??X01 I:44")), 0);
   EXPECT_EQ(record.DigitalIn, 0x44);
   // An empty address matches any reply.
   ModuleRecord anonymous = valid_record("");
-  EXPECT_EQ(scan(anonymous, signed_reply("$??")), 0);
-  EXPECT_EQ(scan(anonymous, signed_reply("$?? 71 I:21")), 0);
+  EXPECT_EQ(scan(anonymous, with_checksum("$??")), 0);
+  EXPECT_EQ(scan(anonymous, with_checksum("$?? 71 I:21")), 0);
   EXPECT_EQ(anonymous.DigitalIn, 0x21);
 }
 
@@ -107,7 +107,7 @@ TEST(ReplyScanner, HeaderOnlyReplySucceedsAndChangesNothing) {
 
 TEST(ReplyScanner, StoresEveryTagAtItsWidth) {
   ModuleRecord record = valid_record();
-  const std::string reply = signed_reply(
+  const std::string reply = with_checksum(
       "$?? 01 A0:01 A1:02 A2:03 A3:FF A4:ABC A5:123 B:5A D0:7FF D1:001 F:BEEF I:3C "
       "O:0F T:123456");
   EXPECT_EQ(scan(record, reply), 0);
@@ -129,27 +129,27 @@ TEST(ReplyScanner, StoresEveryTagAtItsWidth) {
 TEST(ReplyScanner, DigitsAreTakenByCountNotBySeparator) {
   ModuleRecord record = valid_record();
   // "I:" takes two digits; the third is a stray digit and skipped.
-  EXPECT_EQ(scan(record, signed_reply("$?? 01 I:123 O:1")), 6);  // O: runs out
+  EXPECT_EQ(scan(record, with_checksum("$?? 01 I:123 O:1")), 6);  // O: runs out
   EXPECT_EQ(record.DigitalIn, 0x12);
   // A non-hex digit counts as 0.
-  EXPECT_EQ(scan(record, signed_reply("$?? 01 I:G7")), 0);
+  EXPECT_EQ(scan(record, with_checksum("$?? 01 I:G7")), 0);
   EXPECT_EQ(record.DigitalIn, 0x07);
 }
 
 TEST(ReplyScanner, ConfigurationAndSerialNumberEndTheScan) {
   ModuleRecord record = valid_record();
-  EXPECT_EQ(scan(record, signed_reply("$?? 01 C:00FF I:12")), 0);
+  EXPECT_EQ(scan(record, with_checksum("$?? 01 C:00FF I:12")), 0);
   EXPECT_EQ(record.ConfigBits, 0xFF);
   EXPECT_EQ(record.DigitalIn, 0);
 
-  EXPECT_EQ(scan(record, signed_reply("$?? 01 S:01-02-03-04-05-06-07-F8 I:12 A6:00")), 0);
+  EXPECT_EQ(scan(record, with_checksum("$?? 01 S:01-02-03-04-05-06-07-F8 I:12 A6:00")), 0);
   for (int i = 0; i < 7; ++i) EXPECT_EQ(record.SerialNumber[i], i + 1);
   EXPECT_EQ(record.SerialNumber[7], 0xF8);
   EXPECT_EQ(record.DigitalIn, 0);
 
   // The last group may end the line; separators are not checked.
   ModuleRecord other = valid_record();
-  EXPECT_EQ(scan(other, signed_reply("$?? 01 S:10:11:12:13:14:15:16:17")), 0);
+  EXPECT_EQ(scan(other, with_checksum("$?? 01 S:10:11:12:13:14:15:16:17")), 0);
   EXPECT_EQ(other.SerialNumber[0], 0x10);
   EXPECT_EQ(other.SerialNumber[7], 0x17);
 }
@@ -169,7 +169,7 @@ TEST(ReplyScanner, MalformedFieldsStopTheScanAndKeepEarlierFields) {
   for (const char* text : replies) {
     ModuleRecord record = valid_record();
     record.DigitalIn = 0x55;
-    EXPECT_EQ(scan(record, signed_reply(text)), 6) << text;
+    EXPECT_EQ(scan(record, with_checksum(text)), 6) << text;
     EXPECT_EQ(record.DigitalOut, 0x0F) << text;
     EXPECT_EQ(record.DigitalIn, 0x55) << text;
     EXPECT_EQ(record.Totalizer, 0) << text;
@@ -179,7 +179,7 @@ TEST(ReplyScanner, MalformedFieldsStopTheScanAndKeepEarlierFields) {
 
 TEST(ReplyScanner, ExtremesFollowTheLastAnalogChannel) {
   ModuleRecord record = valid_record();
-  EXPECT_EQ(scan(record, signed_reply("$?? 01 A4:123 V:456 X:789 N:00A A5:FFF V:001 X:002 N:003")),
+  EXPECT_EQ(scan(record, with_checksum("$?? 01 A4:123 V:456 X:789 N:00A A5:FFF V:001 X:002 N:003")),
             0);
   EXPECT_EQ(record.AnalogIn4, 0x123);
   EXPECT_EQ(record.Analog4V, 0x456);
@@ -192,7 +192,7 @@ TEST(ReplyScanner, ExtremesFollowTheLastAnalogChannel) {
 
   // A later 8-bit channel ends the run of extremes.
   ModuleRecord again = valid_record();
-  EXPECT_EQ(scan(again, signed_reply("$?? 01 A5:100 A0:01 N:222")), 6);
+  EXPECT_EQ(scan(again, with_checksum("$?? 01 A5:100 A0:01 N:222")), 6);
   EXPECT_EQ(again.AnalogIn0, 1);
   EXPECT_EQ(again.Analog5Min, 0);
   EXPECT_EQ(again.Analog4Min, 0);
@@ -200,8 +200,8 @@ TEST(ReplyScanner, ExtremesFollowTheLastAnalogChannel) {
 
 TEST(ReplyScanner, NoChannelCarriesOverFromAnEarlierReply) {
   ModuleRecord record = valid_record();
-  ASSERT_EQ(scan(record, signed_reply("$?? 01 A4:123")), 0);
-  EXPECT_EQ(scan(record, signed_reply("$?? 01 V:456")), 6);
+  ASSERT_EQ(scan(record, with_checksum("$?? 01 A4:123")), 0);
+  EXPECT_EQ(scan(record, with_checksum("$?? 01 V:456")), 6);
   EXPECT_EQ(record.Analog4V, 0);
 }
 
@@ -211,7 +211,7 @@ TEST(KeyScanner, KeepsSpacesDigitsAndHexLettersUpperCased) {
   EXPECT_STREQ(record.KeyText, " 12A");
 
   std::memset(record.KeyText, 0, sizeof record.KeyText);
-  EXPECT_EQ(scan(record, signed_reply("$?? 01 ab9"), bt::ScanMode::kKeys), 0);
+  EXPECT_EQ(scan(record, with_checksum("$?? 01 ab9"), bt::ScanMode::kKeys), 0);
   EXPECT_STREQ(record.KeyText, " AB9");
 
   std::memset(record.KeyText, 0, sizeof record.KeyText);
@@ -221,24 +221,24 @@ TEST(KeyScanner, KeepsSpacesDigitsAndHexLettersUpperCased) {
 
 TEST(KeyScanner, OtherCharacterGivesSevenAndKeepsKeysBeforeIt) {
   ModuleRecord record = valid_record();
-  EXPECT_EQ(scan(record, signed_reply("$?? 01 12G34"), bt::ScanMode::kKeys), 7);
+  EXPECT_EQ(scan(record, with_checksum("$?? 01 12G34"), bt::ScanMode::kKeys), 7);
   EXPECT_EQ(record.Status, 7);
   EXPECT_STREQ(record.KeyText, " 12");
   // Header checks come first in key mode too.
-  EXPECT_EQ(scan(record, signed_reply("$?? 02 12"), bt::ScanMode::kKeys), 5);
+  EXPECT_EQ(scan(record, with_checksum("$?? 02 12"), bt::ScanMode::kKeys), 5);
 }
 
 TEST(KeyScanner, KeepsAtMostNineteenKeysButChecksThemAll) {
   ModuleRecord record = valid_record();
   std::memset(record.KeyText, 0, sizeof record.KeyText);
   std::memset(record.MessageText, 'M', sizeof record.MessageText);
-  EXPECT_EQ(scan(record, signed_reply("$?? 01 0123456789ABCDEF0123456789"), bt::ScanMode::kKeys),
+  EXPECT_EQ(scan(record, with_checksum("$?? 01 0123456789ABCDEF0123456789"), bt::ScanMode::kKeys),
             0);
   EXPECT_EQ(std::string(record.KeyText, sizeof record.KeyText),
             std::string(" 0123456789ABCDEF01") + '\0');
   EXPECT_EQ(record.MessageText[0], 'M');
   std::memset(record.KeyText, 0, sizeof record.KeyText);
-  EXPECT_EQ(scan(record, signed_reply("$?? 01 0123456789ABCDEF01234Z"), bt::ScanMode::kKeys), 7);
+  EXPECT_EQ(scan(record, with_checksum("$?? 01 0123456789ABCDEF01234Z"), bt::ScanMode::kKeys), 7);
 }
 
 }  // namespace
