@@ -270,9 +270,11 @@ TEST_F(OnPty, RefusedOperationsSendNothingAndKeepCommandText) {
   EXPECT_EQ(record_.Status, 10);
   EXPECT_STREQ(record_.CommandText, "kept");
 
-  // Only the marker reaches the module.
-  std::strcpy(record_.MessageText, "END\r");
-  ASSERT_EQ(lib().ex_xmit_msg(&record_), 4);
+  // Only the marker reaches the module; raw lines take any version.
+  ModuleRecord versionless = record_;
+  versionless.DllVersion[0] = '\0';
+  std::strcpy(versionless.MessageText, "END\r");
+  ASSERT_EQ(lib().ex_xmit_msg(&versionless), 4);
   EXPECT_EQ(module_->wait_for_bytes(4), "END\r");
 
   record_.MessageText[88] = '\0';
@@ -413,7 +415,11 @@ TEST_F(OnPty, SendWaitsThenDiscardsThreeStaleLines) {
   EXPECT_GE(waited, std::chrono::milliseconds(75));
 }
 
-TEST_F(OnPty, OpeningAgainClosesTheOpenPort) {
+TEST_F(OnPty, RefusedOpenLeavesThePortAndOpeningAgainClosesIt) {
+  EXPECT_EQ(lib().btPortOpen(3, 9600), 100);
+  EXPECT_EQ(lib().btPortOpen(1, 4800), 101);
+  std::strcpy(record_.MessageText, "still\r");
+  EXPECT_EQ(sent_by([](ModuleRecord* r) { return lib().ex_xmit_msg(r); }, 6, 6), "still\r");
   // The device is locked while open, so this succeeds only if it was closed.
   ASSERT_EQ(lib().btPortOpen(1, 57600), 0);
   const std::string expected = with_checksum("#?? 01 RT") + "\n\r";

@@ -14,7 +14,11 @@ for f in lib/libbrimtally.so lib/libbrimtally.so.1 lib/libbrimtally.so.1.0.0 inc
 done
 
 # The client must run against the installed copy, not the build tree's.
-uses_installed() { ldd "$1" | grep -q "=> $prefix/lib/libbrimtally.so.1 "; }
+uses_installed() {
+  # grep reads everything (no -q), so ldd never dies of SIGPIPE under pipefail.
+  ldd "$1" | grep -F "=> $prefix/lib/libbrimtally.so.1 " >/dev/null ||
+    { echo "$1 does not load the installed library"; ldd "$1"; exit 1; }
+}
 
 export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
 cc -std=c11 -Wall -Wextra -Werror $(pkg-config --cflags brimtally) "$client/client.c" \
