@@ -32,8 +32,7 @@ class PtyModule {
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
       throw std::runtime_error("no pseudo-terminal");
     }
-    slave_path_ = ptsname(master_);
-    setenv(variable, slave_path_.c_str(), 1);
+    setenv(variable, ptsname(master_), 1);
     reader_ = std::thread([this] { run(); });
   }
   ~PtyModule() {
@@ -43,8 +42,6 @@ class PtyModule {
   }
   PtyModule(const PtyModule&) = delete;
   PtyModule& operator=(const PtyModule&) = delete;
-
-  const std::string& slave_path() const { return slave_path_; }
 
   void respond_with(Responder responder) {
     std::lock_guard lock(mutex_);
@@ -71,7 +68,7 @@ class PtyModule {
     arrived_.wait_for(lock, bound, [&] { return received_.size() >= count; });
     return received_;
   }
-  // When the first byte of the latest wait_for_bytes-able data arrived.
+  // When the first byte after the last clear_received arrived.
   std::chrono::steady_clock::time_point first_byte_time() {
     std::lock_guard lock(mutex_);
     return first_byte_;
@@ -107,7 +104,6 @@ class PtyModule {
   }
 
   int master_ = -1;
-  std::string slave_path_;
   std::mutex mutex_;
   std::condition_variable arrived_;
   std::string received_;
