@@ -111,6 +111,10 @@ int open_device(SerialPort& port) {
   settings.outx_dsr_flow = false;
   settings.dtr_control = kControlEnable;
   settings.rts_control = kControlEnable;
+  // A fresh Linux terminal has software flow control on as a line-discipline
+  // default, not as a choice of the device's owner; raw mode turns it off.
+  settings.outx = false;
+  settings.inx = false;
   settings.xon_char = 0x11;
   settings.xoff_char = 0x13;
   settings.xon_lim = static_cast<uint16_t>(device->rx_queue_size / 4);
