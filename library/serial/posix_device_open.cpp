@@ -77,8 +77,10 @@ int fail(SerialPort& port, int error) {
 namespace platform {
 
 PortOperations& operations() {
-  static PosixOperations table;
-  return table;
+  // Never destroyed: ports still open at exit are closed through it.
+  alignas(PosixOperations) static unsigned char storage[sizeof(PosixOperations)];
+  static PosixOperations* table = new (storage) PosixOperations;
+  return *table;
 }
 
 int open_device(SerialPort& port) {
