@@ -231,7 +231,7 @@ int PosixOperations::read_block(SerialPort& port, void* buffer, int length) {
       // End of file or an error: the device is gone (far end closed, adapter
       // pulled). Reporting "nothing waiting" here would make every wait spin.
       port.count = 0;
-      return fail(port, n == 0 ? kGeneralError : map_device_error(errno));
+      return fail(port, kGeneralError);
     }
   }
   port.count = got;
