@@ -76,6 +76,10 @@ int fail(SerialPort& port, int error) {
 
 namespace platform {
 
+bool host_supported() {
+  return true;
+}
+
 PortOperations& operations() {
   // Never destroyed: ports still open at exit are closed through it.
   alignas(PosixOperations) static unsigned char storage[sizeof(PosixOperations)];
