@@ -222,6 +222,24 @@ TEST(PortIo, ReadBlockTakesWhatWaits) {
   EXPECT_EQ(std::string(buffer, 3), "xyz");
 }
 
+TEST(PortIo, KernelRefusalCountsAsNotQueuedAndNothingIsLost) {
+  FarEnd far;
+  PortGuard port(open_first_port());
+  SerialPort& p = *port;
+  // The far end reads nothing, so the kernel eventually refuses (EAGAIN);
+  // every byte reported queued must arrive, and no more.
+  const std::string block(1050, 'k');
+  size_t queued = 0;
+  int result = 0;
+  for (int i = 0; i < 200 && result == 0; ++i) {
+    result = p.ops->write_block(p, block.data(), 1050);
+    queued += static_cast<size_t>(p.count);
+  }
+  EXPECT_EQ(result, kBufferFull);
+  EXPECT_LT(p.count, 1050);
+  EXPECT_EQ(far.receive(queued + 1, 500ms).size(), queued);
+}
+
 TEST(PortTiming, DelayAndBreakWaitTheirTimeThroughTheIdleHook) {
   FarEnd far;
   PortGuard port(open_first_port());
