@@ -1,6 +1,7 @@
 // Opening, exclusivity, settings, queues and closing of ports on real
 // pseudo-terminals.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -148,6 +149,38 @@ TEST(PortOpen, APortHeldElsewhereIsInUse) {
   // Once the other process is gone the port opens again.
   PortGuard after(open_first_port());
   EXPECT_EQ(after->status, 0);
+}
+
+// Runs `check` in a child process that has given up root, so the terminal's
+// exclusive flag applies to it; returns the child's exit code.
+template <typename Check>
+int as_unprivileged_child(Check check) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(99);
+    _exit(check());
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
+
+TEST(PortOpen, ExclusiveFlagStopsOthersWhileOpenAndNotAfterClose) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to drop privileges";
+  FarEnd far;
+  ASSERT_EQ(chmod(far.slave_path().c_str(), 0666), 0);
+  const auto open_status = [] {
+    SerialPort* port = open_first_port();
+    const int status = port->status;
+    port->ops->close(*port);
+    return -status;
+  };
+  {
+    PortGuard holder(open_first_port());
+    ASSERT_EQ(holder->status, 0);
+    EXPECT_EQ(as_unprivileged_child(open_status), -kInUse);
+  }
+  EXPECT_EQ(as_unprivileged_child(open_status), 0);
 }
 
 TEST(PortSettings, ChecksInOrderAndStoresBaudAndBitsBeforeRefusing) {
