@@ -38,11 +38,11 @@ class LineCollector {
 
   // The bytes read but not stored go back in front of the receive queue, so
   // the next read starts where this line was cut.
-  int overflow(int held_cr, int c) {
+  int overflow(bool held_cr, int c = -1) {
     uint8_t back[2];
     int n = 0;
     if (held_cr) back[n++] = kCarriageReturn;
-    back[n++] = static_cast<uint8_t>(c);
+    if (c >= 0) back[n++] = static_cast<uint8_t>(c);
     port_.ops->unread(port_, back, n);
     port_.status = kUserBufferOverflow;
     return finish(kUserBufferOverflow);
@@ -97,12 +97,7 @@ int port_read_line(SerialPort* port, char* buffer, uint32_t capacity, int termin
   }
   // Time-out: a held carriage return is text unless it may start a CR LF pair.
   if (previous == kCarriageReturn && terminator >= 0) {
-    if (line.full()) {
-      port->status = kUserBufferOverflow;
-      const uint8_t cr = kCarriageReturn;
-      port->ops->unread(*port, &cr, 1);
-      return line.finish(kUserBufferOverflow);
-    }
+    if (line.full()) return line.overflow(true);
     line.store(kCarriageReturn);
   }
   return line.finish(kBufferEmpty);

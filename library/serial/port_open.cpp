@@ -11,6 +11,10 @@ SerialPort* port_open(int index, int32_t baud, int parity, int data_bits, int st
   SerialPort* port = new (std::nothrow) SerialPort{};
   if (port == nullptr) return hand_out_fallback();
   attach_port(port);
+  if (!platform::host_supported()) {
+    port->status = kNotSupported;
+    return port;
+  }
   port->port_index = index;
 
   const int opened = platform::open_device(*port);

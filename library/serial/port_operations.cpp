@@ -1,4 +1,6 @@
 // The default operations: what a port answers before (or without) a device.
+#include <new>
+
 #include "serial/live_ports.h"
 #include "serial/serial_port.h"
 
@@ -104,8 +106,10 @@ int PortOperations::unread(SerialPort& port, const uint8_t*, int) {
 }
 
 PortOperations& default_operations() {
-  static PortOperations table;
-  return table;
+  // Never destroyed: the exit routine still calls through it.
+  alignas(PortOperations) static unsigned char storage[sizeof(PortOperations)];
+  static PortOperations* table = new (storage) PortOperations;
+  return *table;
 }
 
 }  // namespace bt

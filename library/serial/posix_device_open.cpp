@@ -18,15 +18,19 @@ namespace bt {
 
 namespace {
 
-// Owns a descriptor until it is handed over, so no failure path leaks it.
+// Owns a descriptor until it is handed over, so no failure path leaks it or
+// leaves the terminal marked exclusive.
 class FdHolder {
  public:
   explicit FdHolder(int fd) : fd_(fd) {}
   FdHolder(const FdHolder&) = delete;
   FdHolder& operator=(const FdHolder&) = delete;
   ~FdHolder() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ < 0) return;
+    if (exclusive_) ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
   }
+  void made_exclusive() { exclusive_ = true; }
   int get() const { return fd_; }
   int release() {
     const int fd = fd_;
@@ -36,6 +40,7 @@ class FdHolder {
 
  private:
   int fd_;
+  bool exclusive_ = false;
 };
 
 // Port n is named by $BRIMTALLY_COM<n+1> when set, else /dev/ttyS<n>.
@@ -76,9 +81,15 @@ int fail(SerialPort& port, int error) {
 
 namespace platform {
 
+bool host_supported() {
+  return true;
+}
+
 PortOperations& operations() {
-  static PosixOperations table;
-  return table;
+  // Never destroyed: ports still open at exit are closed through it.
+  alignas(PosixOperations) static unsigned char storage[sizeof(PosixOperations)];
+  static PosixOperations* table = new (storage) PosixOperations;
+  return *table;
 }
 
 int open_device(SerialPort& port) {
@@ -98,7 +109,9 @@ int open_device(SerialPort& port) {
   // The lock comes before any setting is touched, so a port in use elsewhere
   // is left exactly as its owner set it.
   if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return fail(port, errno);
-  if (ioctl(fd.get(), TIOCEXCL) != 0 && errno != EINVAL && errno != ENOTTY) {
+  if (ioctl(fd.get(), TIOCEXCL) == 0) {
+    fd.made_exclusive();
+  } else if (errno != EINVAL && errno != ENOTTY) {
     return fail(port, errno);
   }
 
@@ -111,6 +124,10 @@ int open_device(SerialPort& port) {
   settings.outx_dsr_flow = false;
   settings.dtr_control = kControlEnable;
   settings.rts_control = kControlEnable;
+  // A fresh Linux terminal has software flow control on as a line-discipline
+  // default, not as a choice of the device's owner; raw mode turns it off.
+  settings.outx = false;
+  settings.inx = false;
   settings.xon_char = 0x11;
   settings.xoff_char = 0x13;
   settings.xon_lim = static_cast<uint16_t>(device->rx_queue_size / 4);

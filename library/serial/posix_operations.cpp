@@ -78,6 +78,9 @@ int PosixOperations::close(SerialPort& port) {
   PortDevice* device = port.device;
   const int lines = TIOCM_DTR | TIOCM_RTS;
   ioctl(device->fd, TIOCMBIC, &lines);
+  // A pseudo-terminal keeps the exclusive flag while its master side lives;
+  // left set, it would refuse the next open by anyone but root.
+  ioctl(device->fd, TIOCNXCL);
   const int32_t result = ::close(device->fd) == 0 ? kPortOk : map_device_error(errno);
   delete device;
   unlink_port(&port);
@@ -231,7 +234,7 @@ int PosixOperations::read_block(SerialPort& port, void* buffer, int length) {
       // End of file or an error: the device is gone (far end closed, adapter
       // pulled). Reporting "nothing waiting" here would make every wait spin.
       port.count = 0;
-      return fail(port, n == 0 ? kGeneralError : map_device_error(errno));
+      return fail(port, kGeneralError);
     }
   }
   port.count = got;
