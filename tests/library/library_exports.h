@@ -12,16 +12,15 @@
 
 namespace bt_test {
 
-#define BT_TEST_EXPORTS(X)                                                                       \
-  X(btInitDLL)                                                                                   \
-  X(btSeedDLL)                                                                                   \
-  X(btPortOpen)                                                                                  \
-  X(btPortClose)                                                                                 \
-  X(ex_xmit_msg) X(ex_read_line) X(btSetAnalogOut) X(btSetAnalogLimits) X(btSetDigitalOut)       \
-      X(btSetDirection) X(btSetPWM) X(btSetDebounce) X(btResetMinMax) X(btResetTotalizer)        \
-          X(btPrint) X(btGetAllIO) X(btGetMinMax) X(btGetDigitalIn) X(btGetDigitalOut)           \
-              X(btGetDigitalDirection) X(btGetConfiguration) X(btGetFrequency) X(btGetTotalizer) \
-                  X(btGetSerialNumber) X(btKey)
+// clang-format off
+#define BT_TEST_EXPORTS(X)                                                              \
+  X(btInitDLL) X(btSeedDLL) X(btPortOpen) X(btPortClose) X(ex_xmit_msg) X(ex_read_line) \
+  X(btSetAnalogOut) X(btSetAnalogLimits) X(btSetDigitalOut) X(btSetDirection)           \
+  X(btSetPWM) X(btSetDebounce) X(btResetMinMax) X(btResetTotalizer) X(btPrint)          \
+  X(btGetAllIO) X(btGetMinMax) X(btGetDigitalIn) X(btGetDigitalOut)                     \
+  X(btGetDigitalDirection) X(btGetConfiguration) X(btGetFrequency) X(btGetTotalizer)    \
+  X(btGetSerialNumber) X(btKey)
+// clang-format on
 
 struct Exports {
 #define BT_TEST_MEMBER(name) decltype(&::name) name = nullptr;
