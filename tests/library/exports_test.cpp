@@ -120,7 +120,10 @@ TEST(Lifecycle, NullRecordIsRefused) {
   for (const auto& [name, call] : kTypedOperations) EXPECT_EQ(call(nullptr), 8) << name;
 }
 
-TEST(Lifecycle, WithoutAPortOperationsAreRefusedAndTheRecordKept) {
+TEST(Lifecycle, AfterCloseOperationsAreRefusedAndTheRecordKept) {
+  PtyModule module;
+  ASSERT_EQ(lib().btPortOpen(1, 9600), 0);
+  ASSERT_EQ(lib().btPortClose(), 0);
   ASSERT_EQ(lib().btPortClose(), -6);
   ModuleRecord record = bt_test::valid_record();
   std::strcpy(record.MessageText, "QC\r  ");
