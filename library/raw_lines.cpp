@@ -36,12 +36,18 @@ BT_API int16_t BT_CALL ex_read_line(ModuleRecord* record) {
   bt::SerialPort* port = bt::current_port();
   if (port == nullptr) return BT_READ_ERROR;
 
-  // Each read stands alone: an earlier failure (an over-long line, a failed
-  // write) does not turn every later read into an error.
-  port->ops->clear_status(*port);
+  // A failure is reported by one read and then cleared, so an over-long line
+  // or a failed write is seen once and does not turn every later read into an
+  // error. A failure left by the write is reported before reading, so the
+  // reply to whatever did get through stays queued.
+  if (port->status < 0) {
+    port->ops->clear_status(*port);
+    return BT_READ_ERROR;
+  }
   const bt::LineRead read = bt::read_reply_line(*port, *record);
   switch (read.result) {
     case bt::kReadError:
+      port->ops->clear_status(*port);
       return BT_READ_ERROR;
     case bt::kNothingArrived:
       return 0;

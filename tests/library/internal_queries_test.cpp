@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "current_port.h"
 #include "pty_module.h"
 #include "queries.h"
 #include "record_fixture.h"
@@ -32,6 +33,26 @@ TEST(InternalQueries, AnalogInputsAndOutputsAskWithQaAndQd) {
 
   std::strcpy(record.DllVersion, "other");
   EXPECT_EQ(bt::GetAnalogInputs(&record), 8);
+  EXPECT_EQ(btPortClose(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A failed write must not read as "no reply": the next raw read reports it
+// once, leaves the reply queued, and the read after that stands alone.
+TEST(RawLines, AnEarlierWriteFailureIsReportedOnceByTheNextRead) {
+  bt_test::PtyModule module;
+  ASSERT_EQ(btPortOpen(1, 9600), 0);
+  ModuleRecord record = bt_test::valid_record();
+  record.ReplyTimeout = 10000;
+
+  bt::current_port()->status = bt::kBufferFull;  // as a write that did not fit leaves it
+  module.send("C:0042\r");
+  EXPECT_EQ(ex_read_line(&record), 103);
+  EXPECT_EQ(ex_read_line(&record), 6);
+  EXPECT_STREQ(record.ReplyText, "C:0042");
   EXPECT_EQ(btPortClose(), 0);
 }
 
