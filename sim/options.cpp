@@ -234,7 +234,7 @@ ParseResult parseOptions(int argc, char** argv) {
         return fail("--fault '" + kind + "': not a reply fault (see FAULTS in --help)");
       }
       FaultPlan probe(0);
-      if (const auto err = probe.configure(kind, farg)) return fail(*err);
+      if (const auto err = probe.configure(kind, farg)) return fail(arg + ": " + *err);
       o.faults.emplace_back(kind, farg);
     }
   }
