@@ -126,8 +126,9 @@ std::string execute(Module& m, std::string_view line, bool& renamed) {
 
 }  // namespace
 
-std::string bannerLine(const Module& m) {
-  return "Brimtally I/O Module V1.00 (simulated), address " + m.address + ", name " + m.name;
+// Short, so that it arrives within a 30 ms reply time-out even at 9600 baud.
+std::string bannerLine(const Module&) {
+  return "Brimtally I/O V1.00";
 }
 
 std::string promptLine(const Module& m) {

@@ -20,6 +20,8 @@ printed once the device, its link and the control socket are ready. When a
 vanished device comes back, its new path is printed as another line.
 Open the device like a serial port, e.g.:
   picocom --imap crcrlf --echo /dev/pts/3     (then type QC and Enter)
+Lines from the module end in CR alone, as a reader of the line expects, so a
+terminal without CR-to-CRLF mapping shows each line over the last one.
 
 Options:
   --address ADDR    add a module at ADDR (0 to 19 printable characters, no
@@ -72,7 +74,8 @@ Console (plain lines ending CR, to the first module). Every command is
 answered with one result line and then the prompt "NAME>"; an empty line
 gets the prompt only.
   QC             C:hhhh
-  A NAME         rename; the banner "Brimtally ..." is the result line
+  A NAME         rename (at most 32 characters); the banner
+                 "Brimtally I/O V1.00" is the result line
   CO hex         configuration word                       -> OK
   SLD c lo hi    default limits of channel c (0-5), hex   -> OK
   SP per high    default PWM period and high time, hex    -> OK

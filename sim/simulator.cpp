@@ -54,14 +54,20 @@ Simulator::~Simulator() {
 }
 
 bool Simulator::start(std::string& error) {
-  for (const auto& [field, value] : opt_.sets) {
-    for (auto& m : modules_) {
-      if (const auto err = m.setField(field, value)) {
-        error = "--set " + field + "=" + value + ": " + *err;
-        return false;
+  // Readings first, then min/max from them, then any min/max given outright.
+  for (const bool minMaxPass : {false, true}) {
+    for (const auto& [field, value] : opt_.sets) {
+      const bool isMinMax = field.rfind("min", 0) == 0 || field.rfind("max", 0) == 0;
+      if (isMinMax != minMaxPass) continue;
+      for (auto& m : modules_) {
+        if (const auto err = m.setField(field, value)) {
+          error = "--set " + field + "=" + value + ": " + *err;
+          return false;
+        }
       }
-      m.resetMinMax();
     }
+    if (!minMaxPass)
+      for (auto& m : modules_) m.resetMinMax();
   }
   for (const auto& [kind, arg] : opt_.faults) {
     if (const auto err = faults_.configure(kind, arg)) {

@@ -133,6 +133,15 @@ TEST(CommandLine, LogRecordsEachLineWithMonotonicTimeAndDirection) {
   EXPECT_TRUE(sawOut) << text;
 }
 
+TEST(CommandLine, StartValuesSetReadingsBeforeMinMax) {
+  SimProcess sim{{"--no-banner", "--drift", "0", "--set", "min4=5", "--set", "a4=100", "--set",
+                  "a5=0x200", "--config", "8A"}};
+  const std::string s = sim.control("state");
+  EXPECT_EQ(jsonArray(s, "min"), (std::vector<long>{5, 0x200}));
+  EXPECT_EQ(jsonArray(s, "max"), (std::vector<long>{100, 0x200}));
+  EXPECT_EQ(jsonNumber(s, "config"), 0x8A);
+}
+
 TEST(CommandLine, PrinterTextGoesToThePrinterFile) {
   TempDir dir;
   const std::string printer = dir.path("printer.txt");

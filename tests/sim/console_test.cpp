@@ -55,7 +55,6 @@ TEST_F(Console, QcAnswersTheConfigurationWordThenThePrompt) {
 TEST_F(Console, RenameAnswersWithTheBannerAndTheNewPrompt) {
   const std::string banner = command("A Boiler 2", "Boiler 2>");
   EXPECT_EQ(banner.rfind("Brimtally", 0), 0u) << banner;
-  EXPECT_NE(banner.find("Boiler 2"), std::string::npos) << banner;
   EXPECT_EQ(command("QC", "Boiler 2>"), "C:02CF");
   // An empty name, as sent for an empty name box: the prompt is ">" alone.
   EXPECT_EQ(command("A ", ">").rfind("Brimtally", 0), 0u);

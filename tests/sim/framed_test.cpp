@@ -91,12 +91,13 @@ TEST_F(Fixture, SettingsShowInLaterQueriesAndState) {
   EXPECT_EQ(line.readFor(150), "");
 }
 
-TEST_F(Fixture, MalformedSettingsAreIgnored) {
+TEST_F(Fixture, MalformedSettingsAndOverlongLinesAreIgnored) {
   line.send(framed("01", "SO 5A"));
-  line.send(framed("01", "SO 1A5"));      // three digits
-  line.send(framed("01", "SO"));          // no argument
-  line.send(framed("01", "SL 7 01 02"));  // no such channel
-  line.send(framed("01", "ZZ 12"));       // no such command
+  line.send(framed("01", "SO 1A5"));                         // three digits
+  line.send(framed("01", "SO"));                             // no argument
+  line.send(framed("01", "SL 7 01 02"));                     // no such channel
+  line.send(framed("01", "ZZ 12"));                          // no such command
+  line.send(std::string(150, '7') + framed("01", "SO 77"));  // overflows the receive buffer
   EXPECT_EQ(fieldOf(query("QO"), "O:", 2), "5A");
   const std::string s = state();
   EXPECT_NE(s.find("\"low_limit\":[0,0,0,0,0,0]"), std::string::npos) << s;
