@@ -1,6 +1,8 @@
 #include "pty_device.h"
 
 #include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -67,6 +69,11 @@ bool PtyDevice::open(const std::string& linkPath, std::string& error) {
     ::close(m);
     return false;
   }
+  watch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watch_ >= 0 && ::inotify_add_watch(watch_, path.c_str(), IN_CLOSE) < 0) {
+    ::close(watch_);
+    watch_ = -1;
+  }
   master_ = m;
   slave_ = s;
   path_ = path;
@@ -74,7 +81,18 @@ bool PtyDevice::open(const std::string& linkPath, std::string& error) {
   return true;
 }
 
+void PtyDevice::onFarSideClosed() {
+  char buf[4096];
+  while (::read(watch_, buf, sizeof buf) > 0) {
+  }
+  // Our own descriptor is open all the time, so a close seen here is a
+  // client's. The flag belongs to the client that set it and ends with it.
+  ::ioctl(slave_, TIOCNXCL);
+}
+
 void PtyDevice::close() {
+  if (watch_ >= 0) ::close(watch_);
+  watch_ = -1;
   if (!link_.empty()) removeLink(link_, path_);
   if (slave_ >= 0) ::close(slave_);
   if (master_ >= 0) ::close(master_);

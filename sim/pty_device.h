@@ -22,11 +22,19 @@ class PtyDevice {
 
   bool isOpen() const { return master_ >= 0; }
   int fd() const { return master_; }
+
+  // A pseudo-terminal keeps a client's exclusive-use flag (TIOCEXCL) after the
+  // client closes it, unlike a serial port, so a non-root client could never
+  // open it again. The device therefore watches for closes of its far side;
+  // when `closeWatchFd` is readable, `onFarSideClosed` drops the flag.
+  int closeWatchFd() const { return watch_; }
+  void onFarSideClosed();
   const std::string& path() const { return path_; }
 
  private:
   int master_ = -1;
   int slave_ = -1;
+  int watch_ = -1;
   std::string path_;
   std::string link_;
 };

@@ -391,6 +391,11 @@ int Simulator::run() {
       ptyIndex = static_cast<int>(fds.size());
       fds.push_back({pty_.fd(), static_cast<short>(POLLIN | (p.waitWritable ? POLLOUT : 0)), 0});
     }
+    int watchIndex = -1;
+    if (pty_.isOpen() && pty_.closeWatchFd() >= 0) {
+      watchIndex = static_cast<int>(fds.size());
+      fds.push_back({pty_.closeWatchFd(), POLLIN, 0});
+    }
     control_.addPollFds(fds);
     const int64_t waitNs = std::max<int64_t>(0, wake - now);
     timespec ts{static_cast<time_t>(waitNs / 1'000'000'000),
@@ -411,6 +416,9 @@ int Simulator::run() {
       }
     }
     if (ptyIndex >= 0 && (fds[static_cast<size_t>(ptyIndex)].revents & POLLIN)) readInput(now);
+    if (watchIndex >= 0 && (fds[static_cast<size_t>(watchIndex)].revents & POLLIN)) {
+      pty_.onFarSideClosed();
+    }
     control_.service(fds, [this](const std::string& l) { return control(l); });
   }
   event("stop");

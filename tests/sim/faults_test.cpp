@@ -1,10 +1,12 @@
 // Faults injected from options and from the control channel, pacing, power
 // cycles and a device that vanishes and comes back.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "sim_process.h"
 
@@ -198,7 +200,17 @@ TEST(Faults, AClientClosingAndReopeningThePortDoesNotEndTheLine) {
   SimProcess sim{{"--no-banner"}};
   for (int i = 0; i < 3; ++i) {
     Line line{sim.device()};
+    // Exclusive use, as a serial driver asks for it; it must end with the close
+    // or a non-root client could not open the port again.
+    ASSERT_EQ(::ioctl(line.fd(), TIOCEXCL), 0);
     line.send(framed("01", "QC"));
     EXPECT_TRUE(checksumValid(line.readLine().value_or(""))) << "open " << i;
   }
+  Line last{sim.device()};
+  int exclusive = 1;
+  for (int wait = 0; wait < 200 && exclusive; ++wait) {
+    ASSERT_EQ(::ioctl(last.fd(), TIOCGEXCL, &exclusive), 0);
+    if (exclusive) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(exclusive, 0);
 }

@@ -131,7 +131,7 @@ TEST_F(Fixture, KeysQueuedOnTheControlChannelComeBackOnce) {
   EXPECT_EQ(sim.control("key 12a"), "ok 3 keys queued");
   std::string reply = query("Q");
   EXPECT_TRUE(checksumValid(reply));
-  EXPECT_EQ(reply.substr(3), " 01 12A");
+  EXPECT_EQ(reply, "$37 01 12A");
   EXPECT_EQ(query("Q").substr(3), " 01");
   EXPECT_EQ(sim.control("key 0123456789ABCDEF 0123"), "ok 21 keys queued");
   EXPECT_EQ(query("Q").substr(3), " 01 0123456789ABCDEF 0");

@@ -29,6 +29,7 @@ class Line {
   Line& operator=(const Line&) = delete;
 
   bool isOpen() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
   void send(std::string_view bytes);
   // One line up to its CR (CR not included), or nothing within `timeoutMs`.
   std::optional<std::string> readLine(int timeoutMs = 3000);
