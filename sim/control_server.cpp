@@ -15,6 +15,7 @@ namespace sim {
 namespace {
 // A command line longer than this is refused rather than buffered forever.
 constexpr size_t kMaxCommand = 4096;
+constexpr size_t kMaxPendingReplies = 1 << 20;
 }  // namespace
 
 ControlServer::~ControlServer() {
@@ -100,6 +101,7 @@ void ControlServer::service(const std::vector<pollfd>& fds, const Handler& handl
         if (!line.empty() && line.back() == '\r') line.pop_back();
         c.out += handler(line) + "\n";
       }
+      if (c.out.size() > kMaxPendingReplies) c.closing = true;  // asks, never reads
       if (c.in.size() > kMaxCommand) {
         c.in.clear();
         c.out += "error command line too long\n";

@@ -7,13 +7,17 @@
 
 namespace sim {
 
-void OutputQueue::push(std::string bytes, int64_t earliestNs) {
-  if (bytes.empty()) return;
+bool OutputQueue::push(std::string bytes, int64_t earliestNs) {
+  if (bytes.empty()) return true;
+  if (queued_ + bytes.size() > kMaxQueued) return false;
+  queued_ += bytes.size();
   items_.push_back(Item{std::move(bytes), earliestNs});
+  return true;
 }
 
 void OutputQueue::clear() {
   items_.clear();
+  queued_ = 0;
 }
 
 OutputQueue::Progress OutputQueue::pump(
@@ -55,6 +59,7 @@ OutputQueue::Progress OutputQueue::pump(
     lineFreeNs_ = it.startNs + static_cast<int64_t>(it.bytes.size()) * charNs;
     if (charNs == 0) lineFreeNs_ = now;
     done(it.bytes, now);
+    queued_ -= it.bytes.size();
     items_.pop_front();
   }
   return p;

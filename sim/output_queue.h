@@ -14,8 +14,11 @@ class OutputQueue {
  public:
   explicit OutputQueue(long baud) : baud_(baud) {}
 
-  // `bytes` may start no earlier than `earliestNs`.
-  void push(std::string bytes, int64_t earliestNs);
+  // `bytes` may start no earlier than `earliestNs`. Returns false, keeping
+  // nothing, when more than `kMaxQueued` bytes already wait (nobody reads the
+  // line): a module's transmitter would not wait either.
+  bool push(std::string bytes, int64_t earliestNs);
+  static constexpr size_t kMaxQueued = 64 * 1024;
   void clear();
   bool empty() const { return items_.empty(); }
 
@@ -40,6 +43,7 @@ class OutputQueue {
   };
   long baud_;
   std::deque<Item> items_;
+  size_t queued_ = 0;
   int64_t lineFreeNs_ = 0;  // when the last character sent has left the wire
 };
 

@@ -114,7 +114,7 @@ void Simulator::sendBanner(int64_t now) {
 
 void Simulator::sendRaw(std::string bytes, int64_t now) {
   if (!pty_.isOpen()) return;
-  out_.push(std::move(bytes), now);
+  if (!out_.push(std::move(bytes), now)) event("output dropped: nobody reads the line");
 }
 
 void Simulator::sendLine(std::string text, bool framed, int64_t now) {
@@ -124,7 +124,9 @@ void Simulator::sendLine(std::string text, bool framed, int64_t now) {
     event("fault drop");
     return;
   }
-  out_.push(std::move(r.bytes), now + r.delayNs);
+  if (!out_.push(std::move(r.bytes), now + r.delayNs)) {
+    event("output dropped: nobody reads the line");
+  }
 }
 
 std::string Simulator::otherAddress() const {
@@ -143,7 +145,8 @@ std::string Simulator::otherAddress() const {
 
 void Simulator::readInput(int64_t now) {
   char buf[512];
-  for (;;) {
+  // Bounded, so that a client writing without pause cannot starve the rest.
+  for (int reads = 0; reads < 64; ++reads) {
     const ssize_t n = ::read(pty_.fd(), buf, sizeof buf);
     if (n <= 0) return;  // EAGAIN; the line never hangs up while we hold its far side
     for (ssize_t i = 0; i < n; ++i) {
