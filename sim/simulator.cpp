@@ -130,12 +130,12 @@ void Simulator::sendLine(std::string text, bool framed, int64_t now) {
 }
 
 std::string Simulator::otherAddress() const {
-  // An address none of our modules answers to, as long as the first one.
-  std::string a = modules_.front().address;
-  if (a.empty()) a = "0";
-  for (int i = 0; i < 36 * 36; ++i) {
-    a.back() = a.back() == '9' ? 'A' : a.back() == 'Z' ? '0' : static_cast<char>(a.back() + 1);
-    if (a.back() < '0' || (a.back() > '9' && a.back() < 'A') || a.back() > 'Z') a.back() = '0';
+  // Same length as the first module's address, since a reader compares only
+  // as many characters as its own address has.
+  static constexpr std::string_view kChars = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  std::string a = modules_.front().address.empty() ? "0" : modules_.front().address;
+  for (char c : kChars) {
+    a.back() = c;
     const bool used = std::any_of(modules_.begin(), modules_.end(),
                                   [&](const Module& m) { return m.address == a; });
     if (!used) return a;
