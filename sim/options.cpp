@@ -37,10 +37,13 @@ Options:
   --control PATH    control socket (UNIX stream, one command per line)
   --log FILE        append every line in and out, and each event, with its
                     CLOCK_MONOTONIC time in seconds.microseconds; for output
-                    the time its last byte was written
+                    the time its last byte was written. Lines look like
+                    "5012.345678 in    #46 01 QE\n\r" (direction in, out or
+                    event; bytes outside printable ASCII as \r \n \xNN)
   --printer FILE    append the text of each "S=" command to FILE
-  --baud N          pace output at N baud, 8N1 (10 bit times a character,
-                    1.04 ms at 9600); default: unpaced
+  --baud N          pace output at N baud (50 to 4000000), 8N1: 10 bit
+                    times a character, 1.04 ms at 9600; default: unpaced.
+                    Input is taken as fast as it comes
   --seed N          seed of the random faults and drift (default 1)
   --drift N         largest step of the analog inputs and the frequency per
                     100 ms tick (default 2; 0 holds them still)
@@ -53,8 +56,9 @@ Options:
   --version         show the version and exit
 
 Framed protocol (lines "#cc ADDR CMD [ARG]..." ending LF CR, or CR alone):
-  a wrong checksum or an address of no module gets no answer. Replies are
-  "$cc ADDR" and fields, ending CR, with a valid checksum.
+  a wrong checksum, an address of no module, an unknown command or bad
+  arguments get no answer. Replies are "$cc ADDR" and fields, ending CR,
+  with a valid checksum. Input lines over 120 characters are ignored.
   Queries: QA  A0:..A3: (2 digits) A4: A5: (3)
            QM  A4: V: X: N: A5: V: X: N: (V is the reading in 1/100 V for
                0-5 V, X maximum, N minimum; configuration bit 5 clears
@@ -102,8 +106,9 @@ FAULTS (for --fault and "fault"; PCT defaults to 100):
   truncate PCT    ... is cut to half its length (then CR)
   noise PCT       ... is preceded by 4-8 random bytes (never CR or LF)
   longline PCT    ... is stretched to 120 characters before its CR
-  burst N         send N random bytes now (control channel only)
-  flood [N]       send one line of N characters (default 120) now
+  The kinds below act once, from the control channel only:
+  burst N         send N random bytes now (never CR or LF)
+  flood [N]       send one line of N characters (default 120) and CR now
   vanish [MS]     close the device (clients see hang-up) and remove the
                   link; come back after MS ms, or at "fault return"
   return          come back: a new device, link updated, path printed,
@@ -115,11 +120,22 @@ Control commands (one line each, answered "ok ..." or "error ..."):
   key [@ADDR] TEXT          queue keypad keys (blank and hex digits)
   set [@ADDR] FIELD VALUE   set a value (first module without @ADDR)
   fault KIND [ARG]          as FAULTS above
-  state                     ok {JSON: device, faults, every module}
+  state                     ok {JSON: device, link, vanished, baud, faults,
+                            modules: address name config serial analog_in
+                            min max analog_out low_limit high_limit
+                            digital_in input_lines digital_out direction
+                            debounce pwm_period pwm_percent frequency
+                            totalizer keys default_low default_high
+                            default_direction default_pwm_period
+                            default_pwm_high network_baud comm_delay_ms
+                            printed}
   counts                    ok {JSON: faults injected so far, by kind}
   path                      ok DEVICE-PATH (empty while vanished)
   quit                      stop the simulator
   help                      list the commands
+
+A client's exclusive-use flag (TIOCEXCL) ends when the simulator sees the
+client close the device; a pseudo-terminal would otherwise keep it.
 
 Exit status: 0 stopped (SIGINT, SIGTERM or quit), 1 runtime failure,
 2 bad command line.
