@@ -52,6 +52,8 @@ Options:
   --fault KIND[=ARG]  a reply fault from the start (see FAULTS)
   --no-banner       send no banner and prompt at start-up (power cycles and
                     returns still send them)
+  --die-with-parent stop as on SIGTERM when the process that started the
+                    simulator ends, so a crashed test leaves none behind
   --help            show this text and exit
   --version         show the version and exit
 
@@ -186,6 +188,10 @@ ParseResult parseOptions(int argc, char** argv) {
     }
     if (arg == "--no-banner" && !hasValue) {
       o.banner = false;
+      continue;
+    }
+    if (arg == "--die-with-parent" && !hasValue) {
+      o.dieWithParent = true;
       continue;
     }
     if (arg == "--version") {

@@ -21,7 +21,8 @@ struct Options {
   uint64_t seed = 1;
   int drift = 2;
   int tickMs = 100;
-  bool banner = true;  // banner and prompt at start-up
+  bool banner = true;          // banner and prompt at start-up
+  bool dieWithParent = false;  // stop when the process that started us ends
 };
 
 struct ParseResult {

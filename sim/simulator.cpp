@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -41,7 +42,11 @@ const char kControlHelp[] =
 }  // namespace
 
 Simulator::Simulator(Options options)
-    : opt_(std::move(options)), faults_(opt_.seed), out_(opt_.baud), driftRng_(opt_.seed + 1) {
+    : opt_(std::move(options)),
+      faults_(opt_.seed),
+      out_(opt_.baud),
+      driftRng_(opt_.seed + 1),
+      parent_(getppid()) {
   for (size_t i = 0; i < opt_.addresses.size(); ++i) {
     const std::string& addr = opt_.addresses[i];
     modules_.emplace_back(addr, i == 0 ? opt_.name : "BRIM" + addr, opt_.config);
@@ -94,6 +99,10 @@ bool Simulator::start(std::string& error) {
   if (signalFd_ < 0) {
     error = std::string("signalfd: ") + std::strerror(errno);
     return false;
+  }
+  if (opt_.dieWithParent) {
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent_) stop_ = true;  // it ended before we asked
   }
   if (!opt_.controlPath.empty() && !control_.open(opt_.controlPath, error)) return false;
   if (!pty_.open(opt_.linkPath, error)) return false;

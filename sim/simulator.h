@@ -1,4 +1,6 @@
 #pragma once
+#include <sys/types.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -68,6 +70,7 @@ class Simulator {
   bool vanished_ = false;
   bool stop_ = false;
   int signalFd_ = -1;
+  pid_t parent_;
 };
 
 // Longest input line kept; anything longer up to its CR is ignored, as a

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "sim_process.h"
 
@@ -95,6 +97,24 @@ TEST(CommandLine, SignalsAndQuitStopCleanlyAndRemoveLinkAndSocket) {
     EXPECT_FALSE(fs::is_symlink(link)) << how;
     EXPECT_FALSE(fs::exists(socket)) << how;
   }
+}
+
+TEST(CommandLine, DieWithParentStopsWhenItsStarterEnds) {
+  TempDir dir;
+  const std::string link = dir.path("tty");
+  // A shell starts the simulator in the background, names it, and ends.
+  const std::string script = std::string(BRIMTALLY_SIM_PATH) + " --die-with-parent --link " + link +
+                             " >/dev/null 2>&1 & echo $!; sleep 0.5";
+  const RunResult shell = runToCompletion({"/bin/sh", "-c", script}, 10000, false);
+  ASSERT_EQ(shell.exitCode, 0);
+  const pid_t sim = static_cast<pid_t>(std::stol(shell.out));
+  bool gone = false;
+  for (int wait = 0; wait < 500 && !gone; ++wait) {
+    gone = !fs::is_symlink(link);
+    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ::kill(sim, SIGKILL);  // in case it did not stop
+  EXPECT_TRUE(gone) << "the simulator outlived the shell that started it";
 }
 
 TEST(CommandLine, LogRecordsEachLineWithMonotonicTimeAndDirection) {

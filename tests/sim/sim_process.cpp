@@ -44,7 +44,7 @@ bool readUntil(int fd, std::string& buf, char delim, Clock::time_point deadline)
   return true;
 }
 
-pid_t spawn(const std::vector<std::string>& args, int& outFd, int* errFd) {
+pid_t spawn(const std::vector<std::string>& args, int& outFd, int* errFd, bool simulator = true) {
   int out[2], err[2] = {-1, -1};
   if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
   if (errFd && ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
@@ -52,13 +52,14 @@ pid_t spawn(const std::vector<std::string>& args, int& outFd, int* errFd) {
   posix_spawn_file_actions_init(&fa);
   posix_spawn_file_actions_adddup2(&fa, out[1], 1);
   if (errFd) posix_spawn_file_actions_adddup2(&fa, err[1], 2);
-  std::vector<std::string> full{BRIMTALLY_SIM_PATH};
+  std::vector<std::string> full;
+  if (simulator) full.push_back(BRIMTALLY_SIM_PATH);
   full.insert(full.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : full) argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid = -1;
-  const int rc = posix_spawn(&pid, BRIMTALLY_SIM_PATH, &fa, nullptr, argv.data(), environ);
+  const int rc = posix_spawn(&pid, full[0].c_str(), &fa, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&fa);
   ::close(out[1]);
   if (errFd) ::close(err[1]);
@@ -208,9 +209,9 @@ int SimProcess::stop(int sig) {
   return status;
 }
 
-RunResult runToCompletion(const std::vector<std::string>& args, int timeoutMs) {
+RunResult runToCompletion(const std::vector<std::string>& args, int timeoutMs, bool simulator) {
   int out = -1, err = -1;
-  const pid_t pid = spawn(args, out, &err);
+  const pid_t pid = spawn(args, out, &err, simulator);
   RunResult r{-1, {}, {}};
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   readUntil(out, r.out, '\0', deadline);

@@ -75,7 +75,10 @@ struct RunResult {
   int exitCode;
   std::string out, err;
 };
-RunResult runToCompletion(const std::vector<std::string>& args, int timeoutMs = 10000);
+// Runs the simulator with `args`, or with `simulator` false the program named
+// by args[0].
+RunResult runToCompletion(const std::vector<std::string>& args, int timeoutMs = 10000,
+                          bool simulator = true);
 
 // Framed command line: "#cc ADDR BODY" LF CR.
 std::string framed(std::string_view address, std::string_view body);
