@@ -18,14 +18,16 @@ namespace fs = std::filesystem;
 TEST(CommandLine, HelpDocumentsEveryOptionFaultAndControlCommand) {
   const RunResult r = runToCompletion({"--help"});
   EXPECT_EQ(r.exitCode, 0);
-  for (const char* word :
-       {"--address",   "--name",     "--config",    "--set",     "--link",      "--control",
-        "--log",       "--printer",  "--baud",      "--seed",    "--drift",     "--delay",
-        "--drop",      "--fault",    "--no-banner", "--version", "power-cycle", "key [@ADDR]",
-        "set [@ADDR]", "fault KIND", "state",       "counts",    "quit",        "delay MS",
-        "drop PCT",    "badsum",     "badaddr",     "truncate",  "noise",       "longline",
-        "burst",       "flood",      "vanish",      "return",    "QE",          "QS",
-        "C:hhhh"}) {
+  for (const char* word : {"--address",  "--name",      "--config",    "--set",
+                           "--link",     "--control",   "--log",       "--printer",
+                           "--baud",     "--seed",      "--drift",     "--delay",
+                           "--drop",     "--fault",     "--no-banner", "--die-with-parent",
+                           "--version",  "power-cycle", "key [@ADDR]", "set [@ADDR]",
+                           "fault KIND", "state",       "counts",      "quit",
+                           "delay MS",   "drop PCT",    "badsum",      "badaddr",
+                           "truncate",   "noise",       "longline",    "burst",
+                           "flood",      "vanish",      "return",      "QE",
+                           "QS",         "C:hhhh"}) {
     EXPECT_NE(r.out.find(word), std::string::npos) << word;
   }
 }

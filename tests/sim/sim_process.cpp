@@ -147,6 +147,7 @@ bool Line::hangsUp(int timeoutMs) {
 }
 
 SimProcess::SimProcess(std::vector<std::string> args, bool withControl) {
+  args.push_back("--die-with-parent");  // none left behind if this test crashes
   if (withControl) {
     args.push_back("--control");
     args.push_back(dir_.path("control.sock"));
