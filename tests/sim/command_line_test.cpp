@@ -1,7 +1,9 @@
 // The simulator as a command-line tool: help, bad options, exit status,
 // signals, link and socket clean-up, the log.
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <time.h>
 
 #include <chrono>
@@ -104,19 +106,28 @@ TEST(CommandLine, SignalsAndQuitStopCleanlyAndRemoveLinkAndSocket) {
 TEST(CommandLine, DieWithParentStopsWhenItsStarterEnds) {
   TempDir dir;
   const std::string link = dir.path("tty");
+  // The orphaned simulator comes to us rather than to init, so that we can
+  // see how it ended.
+  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
   // A shell starts the simulator in the background, names it, and ends.
   const std::string script = std::string(BRIMTALLY_SIM_PATH) + " --die-with-parent --link " + link +
-                             " >/dev/null 2>&1 & echo $!; sleep 0.5";
+                             " >/dev/null 2>&1 & echo $!; sleep 1";
   const RunResult shell = runToCompletion({"/bin/sh", "-c", script}, 10000, false);
   ASSERT_EQ(shell.exitCode, 0);
   const pid_t sim = static_cast<pid_t>(std::stol(shell.out));
-  bool gone = false;
-  for (int wait = 0; wait < 500 && !gone; ++wait) {
-    gone = !fs::is_symlink(link);
-    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  int status = -1;
+  for (int wait = 0; wait < 500; ++wait) {
+    if (::waitpid(sim, &status, WNOHANG) == sim) break;
+    status = -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  ::kill(sim, SIGKILL);  // in case it did not stop
-  EXPECT_TRUE(gone) << "the simulator outlived the shell that started it";
+  if (status == -1) {
+    ::kill(sim, SIGKILL);
+    ::waitpid(sim, nullptr, 0);
+  }
+  ASSERT_NE(status, -1) << "the simulator outlived the shell that started it";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_FALSE(fs::is_symlink(link));
 }
 
 TEST(CommandLine, LogRecordsEachLineWithMonotonicTimeAndDirection) {
