@@ -1,0 +1,108 @@
+"""The table of scripts/bench, as Markdown: printed and kept in bench/results.md."""
+
+
+def verdict(ok):
+    return "met" if ok else "MISSED"
+
+
+def render(info, started, load_before, load_after, rounds, txn_count, raw_count, sweeps, unpaced, paced,
+           scale, lines, mandated_ms, config_note):
+    out = ["# Benchmark results", ""]
+    out.append("Run %s on %d CPUs (%s), kernel %s. Load average (1, 5, 15 min) %s before, %s "
+               "after; other builds and tests were running beside it, so compare the clients "
+               "within one run, not against other machines."
+               % (started, info["nproc"], info["cpu"], info["kernel"], load_before, load_after))
+    out.append("")
+    out.append("Clients: **brimtally** = `btGetAllIO` through `libbrimtally.so.1` loaded with "
+               "`dlopen`; **pyserial** = Python 3 on pyserial 3.5; **libserialport** = C on "
+               "libserialport 0.1 (`sp_blocking_read`, one byte a call). Each does the same QE "
+               "exchange: sleep 50 ms, three line reads of 10 ms, the write, one line read within "
+               "the reply time-out, the checksum and address check.")
+    out.append("")
+    for title, speed, timeout, result in (
+            ("unpaced", "pseudo-terminal at full speed", 30, unpaced),
+            ("9600 baud", "simulator pacing its output at 9600 baud", 150, paced)):
+        out.append("## 1. One transaction, %s" % title)
+        out.append("")
+        out.append("%s; reply time-out %d ms for every client%s; %d transactions per client in "
+                   "%d alternating rounds. *Module* is the simulator's time from the query's "
+                   "arrival to its reply's last byte (its log), which includes the reply on the "
+                   "wire. *Overhead* = wall - %d ms mandated waits - module."
+                   % (speed.capitalize(), timeout,
+                      " (a QE reply of 97 characters takes 101 ms on a 9600 baud wire, more than "
+                      "the default 30 ms)" if timeout != 30 else " (the default)",
+                      txn_count, rounds, mandated_ms))
+        out.append("")
+        out.append("| client | ok/failed | wall median ms | wall p99 ms | module median ms | "
+                   "overhead median ms | overhead p99 ms | CPU / wall | CPU per transaction ms |")
+        out.append("|---|---|---|---|---|---|---|---|---|")
+        for name, r in result.items():
+            out.append("| %s | %d/%d | %.2f | %.2f | %.3f | %.3f | %.3f | %.2f %% | %.3f |"
+                       % (name, r["n"], r["failed"], r["wall_median"], r["wall_p99"],
+                          r["module_median"], r["overhead_median"], r["overhead_p99"],
+                          r["cpu_share"], r["cpu_ms_per_txn"]))
+        ours = result["brimtally"]
+        best_peer = min(r["cpu_share"] for n, r in result.items() if n != "brimtally")
+        out.append("")
+        out.append("- our overhead under 1 ms median: %s (%.3f ms)"
+                   % (verdict(ours["overhead_median"] < 1.0), ours["overhead_median"]))
+        out.append("- our CPU share under 2 %%: %s (%.2f %%)"
+                   % (verdict(ours["cpu_share"] < 2.0), ours["cpu_share"]))
+        out.append("- our CPU share no higher than the best peer's (%.2f %%): %s (ratio %.2f)"
+                   % (best_peer, verdict(ours["cpu_share"] <= best_peer),
+                      ours["cpu_share"] / best_peer))
+        out.append("")
+    out.append("## 2. Reply latency")
+    out.append("")
+    out.append("From the simulator writing a reply's last byte (its log, CLOCK_MONOTONIC) to the "
+               "return of the client's line read (`ex_read_line` for us), the query written "
+               "1-4 ms after the previous reply; %d exchanges per client. Microseconds."
+               % raw_count)
+    out.append("")
+    out.append("| client | line speed | ok/failed | median us | p99 us |")
+    out.append("|---|---|---|---|---|")
+    for title, result in (("unpaced", unpaced), ("9600 baud", paced)):
+        for name, r in result.items():
+            out.append("| %s | %s | %d/%d | %.0f | %.0f |"
+                       % (name, title, r["latency_n"], r["latency_failed"], r["latency_median"],
+                          r["latency_p99"]))
+    worst = max(unpaced["brimtally"]["latency_p99"], paced["brimtally"]["latency_p99"])
+    out.append("")
+    out.append("- our p99 under 1 ms: %s (worst %.0f us)" % (verdict(worst < 1000), worst))
+    out.append("")
+    out.append("## 3. Building command lines and scanning replies, in memory")
+    out.append("")
+    out.append("Google Benchmark (`codec_bench`, linked with brimtally_static), median of 3 "
+               "repetitions.")
+    out.append("")
+    out.append("| case | lines per second |")
+    out.append("|---|---|")
+    for name, rate in lines.items():
+        out.append("| %s | %.2f million |" % (name, rate / 1e6))
+    out.append("")
+    out.append("- over 1 million lines per second each: %s"
+               % verdict(min(lines.values()) > 1e6))
+    out.append("")
+    out.append("## 4. PEXILConfig")
+    out.append("")
+    out.append(config_note)
+    out.append("")
+    out.append("## 5. Scaling over one line")
+    out.append("")
+    out.append("`btGetAllIO` on each module in turn, one simulator playing 32 modules "
+               "(unpaced), %d sweeps each." % sweeps)
+    out.append("")
+    out.append("| modules | ok sweeps | failed transactions | sweep median ms | per module ms | "
+               "CPU / wall |")
+    out.append("|---|---|---|---|---|---|")
+    for k, r in scale.items():
+        out.append("| %d | %d | %d | %.1f | %.2f | %.2f %% |"
+                   % (k, r["sweeps"], r["failed"], r["median_ms"], r["median_ms"] / k,
+                      r["cpu_share"]))
+    one = scale[1]["median_ms"]
+    spread = max(abs(r["median_ms"] / k - one) / one for k, r in scale.items())
+    out.append("")
+    out.append("- linear, each module one transaction: %s (per-module time within %.1f %% of "
+               "one transaction)" % (verdict(spread < 0.05), 100 * spread))
+    out.append("")
+    return "\n".join(out)

@@ -1,0 +1,223 @@
+#!/usr/bin/python3
+"""Runs every benchmark of scripts/bench against brimtally-sim, prints one
+table and writes it, with the machine it ran on, to bench/results.md.
+
+    run_bench.py BUILD_DIR RESULTS_MD [--quick]
+"""
+import json
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+from report import render
+from sim_log import SimLog
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+PYTHON = "/usr/bin/python3"  # the Debian interpreter, where python3-serial lives
+MANDATED_MS = 50 + 3 * 10    # the pause and the three flush reads before each write
+ADDRESS = "01"
+
+
+def percentile(values, p):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(round(p / 100 * (len(ordered) - 1))))]
+
+
+def machine():
+    model = "unknown"
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    return {"nproc": os.cpu_count(), "cpu": model, "kernel": os.uname().release}
+
+
+def load_average():
+    with open("/proc/loadavg") as f:
+        return " ".join(f.read().split()[:3])
+
+
+class Simulator:
+    """One brimtally-sim with a log, a link for libserialport and a control socket."""
+
+    def __init__(self, build, workdir, baud=None, addresses=(ADDRESS,)):
+        self.log_path = os.path.join(workdir, "sim-%s.log" % (baud or "unpaced"))
+        self.link = os.path.join(workdir, "pty-%s" % (baud or "unpaced"))
+        args = [os.path.join(build, "bin", "brimtally-sim"), "--no-banner", "--drift", "0",
+                "--die-with-parent", "--log", self.log_path, "--link", self.link]
+        for a in addresses:
+            args += ["--address", a]
+        if baud:
+            args += ["--baud", str(baud)]
+        self.process = subprocess.Popen(args, stdout=subprocess.PIPE, text=True)
+        self.device = self.process.stdout.readline().strip()
+        if not self.device:
+            raise RuntimeError("brimtally-sim did not start")
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+        return SimLog(self.log_path)
+
+
+class Clients:
+    """The three clients of one exchange, run with the same arguments."""
+
+    def __init__(self, build):
+        self.build = build
+        self.library = os.path.join(build, "lib", "libbrimtally.so.1")
+        self.shim = os.path.join(build, "lib", "pty_modem_lines.so")
+
+    def command(self, name, sim, mode, count, baud, timeout_ms, addresses=(ADDRESS,)):
+        rest = [mode, str(count), str(baud), str(timeout_ms)]
+        if name == "brimtally":
+            return [os.path.join(self.build, "bin", "brimtally_client"), self.library,
+                    sim.device] + rest + list(addresses), {}
+        if name == "pyserial":
+            return [PYTHON, os.path.join(ROOT, "bench", "peers", "pyserial_client.py"),
+                    sim.device] + rest + [ADDRESS], {}
+        # libserialport takes only names under /dev/ that have a /sys/class/tty
+        # entry; this path resolves to the simulator's link from both places.
+        return ([os.path.join(self.build, "bin", "serialport_client"),
+                 "/dev/../../.." + sim.link] + rest + [ADDRESS], {"LD_PRELOAD": self.shim})
+
+    def run(self, name, sim, mode, count, baud, timeout_ms, addresses=(ADDRESS,)):
+        args, extra_env = self.command(name, sim, mode, count, baud, timeout_ms, addresses)
+        env = dict(os.environ, **extra_env)
+        done = subprocess.run(args, capture_output=True, text=True, env=env, timeout=600)
+        rows, cpu = [], None
+        for line in done.stdout.splitlines():
+            fields = line.split()
+            if fields[0] == "cpu":
+                cpu = (float(fields[1]), float(fields[2]))
+            else:
+                rows.append((fields[0], int(fields[1]), int(fields[2]), int(fields[3]),
+                             int(fields[4])))
+        if cpu is None:
+            raise RuntimeError("%s failed: %s" % (name, done.stderr.strip()))
+        return rows, cpu
+
+
+PEERS = ("brimtally", "pyserial", "libserialport")
+
+
+def side_by_side(build, workdir, baud, timeout_ms, rounds, per_round, raw_count):
+    """Item 1 and 2 for one line speed: rounds alternate the clients, so load
+    that comes and goes falls on all of them alike."""
+    clients = Clients(build)
+    sim = Simulator(build, workdir, baud)
+    txn = {p: [] for p in PEERS}
+    cpu = {p: [0.0, 0.0] for p in PEERS}
+    raw = {p: [] for p in PEERS}
+    for _ in range(rounds):
+        for p in PEERS:
+            rows, (c, w) = clients.run(p, sim, "txn", per_round, baud or 9600, timeout_ms)
+            txn[p] += rows
+            cpu[p][0] += c
+            cpu[p][1] += w
+    for p in PEERS:
+        raw[p], _ = clients.run(p, sim, "raw", raw_count, baud or 9600, timeout_ms)
+    log = sim.stop()
+
+    result = {}
+    for p in PEERS:
+        wall, overhead, module, failed = [], [], [], 0
+        for _, start, _, end, status in txn[p]:
+            exchange = log.exchange(start, end)
+            if status != 0 or exchange is None:
+                failed += 1
+                continue
+            arrived, replied = exchange
+            wall.append((end - start) / 1e6)
+            module.append((replied - arrived) / 1e6)
+            overhead.append((end - start) / 1e6 - MANDATED_MS - (replied - arrived) / 1e6)
+        latency, raw_failed = [], 0
+        for _, start, returned, _, chars in raw[p]:
+            exchange = log.exchange(start, returned)
+            if chars <= 0 or exchange is None:
+                raw_failed += 1
+                continue
+            latency.append((returned - exchange[1]) / 1e3)  # microseconds
+        if not wall or not latency:
+            raise RuntimeError("%s: no transaction succeeded" % p)
+        result[p] = {
+            "n": len(wall), "failed": failed,
+            "wall_median": statistics.median(wall), "wall_p99": percentile(wall, 99),
+            "module_median": statistics.median(module),
+            "overhead_median": statistics.median(overhead), "overhead_p99": percentile(overhead, 99),
+            "cpu_share": 100 * cpu[p][0] / cpu[p][1],
+            "cpu_ms_per_txn": 1e3 * cpu[p][0] / len(txn[p]),
+            "latency_n": len(latency), "latency_failed": raw_failed,
+            "latency_median": statistics.median(latency), "latency_p99": percentile(latency, 99),
+        }
+    return result
+
+
+def scaling(build, workdir, sweeps):
+    """Item 5: btGetAllIO over 1, 8 and 32 modules on one line."""
+    addresses = ["%02d" % i for i in range(1, 33)]
+    sim = Simulator(build, workdir, None, addresses)
+    clients = Clients(build)
+    result = {}
+    for k in (1, 8, 32):
+        rows, (c, w) = clients.run("brimtally", sim, "sweep", sweeps, 9600, 30, addresses[:k])
+        times = [(end - start) / 1e6 for _, start, _, end, _ in rows]
+        result[k] = {"sweeps": len(rows), "failed": sum(r[4] for r in rows),
+                     "median_ms": statistics.median(times), "cpu_share": 100 * c / w}
+    sim.stop()
+    return result
+
+
+def codec(build, min_time):
+    """Item 3: Google Benchmark, median of three repetitions."""
+    out = subprocess.run(
+        [os.path.join(build, "bin", "codec_bench"), "--benchmark_format=json",
+         "--benchmark_repetitions=3", "--benchmark_report_aggregates_only=true",
+         "--benchmark_min_time=%s" % min_time], capture_output=True, text=True, check=True)
+    result = {}
+    for b in json.loads(out.stdout)["benchmarks"]:
+        if b.get("aggregate_name") == "median":
+            if b.get("error_occurred"):
+                raise RuntimeError("codec_bench %s: %s" % (b["run_name"], b["error_message"]))
+            result[b["run_name"]] = b["items_per_second"]
+    return result
+
+
+def config_note(build):
+    if not os.path.exists(os.path.join(build, "bin", "PEXILConfig")):
+        return ("Not measured: PEXILConfig was not built in this tree (the program had not "
+                "reached main when these benchmarks were written).")
+    return "Not measured by this script yet."
+
+
+def main():
+    build, results_md = sys.argv[1], sys.argv[2]
+    quick = "--quick" in sys.argv
+    rounds, per_round, raw_count, sweeps = (1, 10, 20, 2) if quick else (3, 50, 200, 5)
+    info = machine()
+    load_before = load_average()
+    started = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime())
+    with tempfile.TemporaryDirectory(prefix="brimtally-bench-") as workdir:
+        print("side by side, unpaced ...", file=sys.stderr)
+        unpaced = side_by_side(build, workdir, None, 30, rounds, per_round, raw_count)
+        print("side by side, 9600 baud ...", file=sys.stderr)
+        paced = side_by_side(build, workdir, 9600, 150, rounds, per_round, raw_count)
+        print("scaling ...", file=sys.stderr)
+        scale = scaling(build, workdir, sweeps)
+    print("codec ...", file=sys.stderr)
+    lines = codec(build, "0.1" if quick else "0.5")
+    load_after = load_average()
+
+    text = render(info, started, load_before, load_after, rounds, rounds * per_round, raw_count, sweeps,
+                  unpaced, paced, scale, lines, MANDATED_MS, config_note(build))
+    print(text)
+    with open(results_md, "w") as f:
+        f.write(text)
+
+
+if __name__ == "__main__":
+    main()
