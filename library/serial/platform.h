@@ -27,6 +27,10 @@ PortOperations& operations();
 
 // Waits briefly for the port to have input, or sleeps briefly; returns 0.
 int default_idle_hook(SerialPort* port);
+// The same wait for a caller that may wait up to ms milliseconds more: it ends
+// as soon as input arrives, but sleeps at most 1 ms while input already waits
+// unread. Returns 0.
+int default_idle_wait(SerialPort* port, uint32_t ms);
 
 }  // namespace bt::platform
 
