@@ -5,6 +5,8 @@
 #include <cstdint>
 
 class Light : public QWidget {
+  Q_OBJECT
+
  public:
   explicit Light(uint32_t colour, QWidget* parent = nullptr);
 

@@ -41,6 +41,7 @@ void TopForm::sendCommand(int slot) {
 }
 
 void TopForm::Timer2_Timer() {
+  if (ending_) return;  // the port may be closed already
   c_.ComOK->setColour(colours::Clear);
   c_.PrintButton->setEnabled(s_.PortOpen == 1);
   if (s_.PortOpen == 1) {
