@@ -41,7 +41,7 @@ sorted=($(printf '%s\n' "${times[@]}" | sort -n))
 echo "start-up to first paint, $runs runs (ms): median ${sorted[$((runs / 2))]}, min ${sorted[0]}, max ${sorted[$((runs - 1))]}"
 
 # --- idle CPU with the port open: the polling cycle reads every 400 ms.
-"$sim" >"$work/sim.out" 2>"$work/sim.err" &
+"$sim" --log "$work/sim.log" >"$work/sim.out" 2>"$work/sim.err" &
 pids+=($!)
 for _ in $(seq 1 100); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 device=$(head -n 1 "$work/sim.out")
@@ -57,5 +57,6 @@ t0=$(date +%s%N)
 sleep "$idle_seconds"
 after=$(ticks "$pid")
 t1=$(date +%s%N)
+grep -q 'QC' "$work/sim.log" || { echo "the program never reached the module" >&2; exit 1; }
 awk -v d=$((after - before)) -v hz="$hz" -v ns=$((t1 - t0)) \
   'BEGIN { printf "idle CPU with Com1 open over %.1f s: %.2f %% of one core\n", ns / 1e9, 100 * d / hz / (ns / 1e9) }'
