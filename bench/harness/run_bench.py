@@ -6,6 +6,7 @@ table and writes it, with the machine it ran on, to bench/results.md.
 """
 import json
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -44,11 +45,17 @@ def load_average():
 class Simulator:
     """One brimtally-sim with a log, a link for libserialport and a control socket."""
 
-    def __init__(self, build, workdir, baud=None, addresses=(ADDRESS,)):
-        self.log_path = os.path.join(workdir, "sim-%s.log" % (baud or "unpaced"))
-        self.link = os.path.join(workdir, "pty-%s" % (baud or "unpaced"))
-        args = [os.path.join(build, "bin", "brimtally-sim"), "--no-banner", "--drift", "0",
+    def __init__(self, build, workdir, baud=None, addresses=(ADDRESS,), tag="", banner=False):
+        name = "%s%s" % (baud or "unpaced", tag)
+        self.log_path = os.path.join(workdir, "sim-%s.log" % name)
+        self.link = os.path.join(workdir, "pty-%s" % name)
+        # The simulator is the measuring instrument: at real-time priority its
+        # timestamps are not held up by other work on the machine.
+        args = ["chrt", "--fifo", "60",
+                os.path.join(build, "bin", "brimtally-sim"), "--drift", "0",
                 "--die-with-parent", "--log", self.log_path, "--link", self.link]
+        if not banner:
+            args.append("--no-banner")
         for a in addresses:
             args += ["--address", a]
         if baud:
@@ -85,15 +92,18 @@ class Clients:
         return ([os.path.join(self.build, "bin", "serialport_client"),
                  "/dev/../../.." + sim.link] + rest + [ADDRESS], {"LD_PRELOAD": self.shim})
 
-    def run(self, name, sim, mode, count, baud, timeout_ms, addresses=(ADDRESS,)):
+    def run(self, name, sim, mode, count, baud, timeout_ms, addresses=(ADDRESS,),
+            realtime=False):
         args, extra_env = self.command(name, sim, mode, count, baud, timeout_ms, addresses)
+        if realtime:
+            args = ["chrt", "--fifo", "50"] + args
         env = dict(os.environ, **extra_env)
         done = subprocess.run(args, capture_output=True, text=True, env=env, timeout=600)
         rows, cpu = [], None
         for line in done.stdout.splitlines():
             fields = line.split()
             if fields[0] == "cpu":
-                cpu = (float(fields[1]), float(fields[2]))
+                cpu = (float(fields[1]), float(fields[2]), int(fields[3]))
             else:
                 rows.append((fields[0], int(fields[1]), int(fields[2]), int(fields[3]),
                              int(fields[4])))
@@ -105,54 +115,83 @@ class Clients:
 PEERS = ("brimtally", "pyserial", "libserialport")
 
 
+def transactions(log, rows):
+    """Wall, overhead and module times in ms of the exchanges that succeeded,
+    and the count of those that did not."""
+    wall, overhead, module, failed = [], [], [], 0
+    for _, start, _, end, status in rows:
+        exchange = log.exchange(start, end)
+        if status != 0 or exchange is None:
+            failed += 1
+            continue
+        arrived, replied = exchange
+        wall.append((end - start) / 1e6)
+        module.append((replied - arrived) / 1e6)
+        overhead.append((end - start) / 1e6 - MANDATED_MS - (replied - arrived) / 1e6)
+    return wall, overhead, module, failed
+
+
+def reply_latency(log, rows):
+    """Microseconds from the reply's last byte leaving the simulator to the
+    client's line read returning; and the count of failed exchanges."""
+    latency, failed = [], 0
+    for _, start, returned, _, chars in rows:
+        exchange = log.exchange(start, returned)
+        if chars <= 0 or exchange is None:
+            failed += 1
+            continue
+        latency.append((returned - exchange[1]) / 1e3)
+    return latency, failed
+
+
 def side_by_side(build, workdir, baud, timeout_ms, rounds, per_round, raw_count):
     """Item 1 and 2 for one line speed: rounds alternate the clients, so load
     that comes and goes falls on all of them alike."""
     clients = Clients(build)
     sim = Simulator(build, workdir, baud)
     txn = {p: [] for p in PEERS}
-    cpu = {p: [0.0, 0.0] for p in PEERS}
+    txn_rt = {p: [] for p in PEERS}
+    cpu = {p: [0.0, 0.0, 0] for p in PEERS}
     raw = {p: [] for p in PEERS}
+    raw_rt = {p: [] for p in PEERS}
     for _ in range(rounds):
         for p in PEERS:
-            rows, (c, w) = clients.run(p, sim, "txn", per_round, baud or 9600, timeout_ms)
+            rows, measured = clients.run(p, sim, "txn", per_round, baud or 9600, timeout_ms)
             txn[p] += rows
-            cpu[p][0] += c
-            cpu[p][1] += w
+            cpu[p] = [a + b for a, b in zip(cpu[p], measured)]
+            rows, _ = clients.run(p, sim, "txn", per_round, baud or 9600, timeout_ms,
+                                  realtime=True)
+            txn_rt[p] += rows
     for p in PEERS:
         raw[p], _ = clients.run(p, sim, "raw", raw_count, baud or 9600, timeout_ms)
+        raw_rt[p], _ = clients.run(p, sim, "raw", raw_count, baud or 9600, timeout_ms,
+                                   realtime=True)
     log = sim.stop()
 
     result = {}
     for p in PEERS:
-        wall, overhead, module, failed = [], [], [], 0
-        for _, start, _, end, status in txn[p]:
-            exchange = log.exchange(start, end)
-            if status != 0 or exchange is None:
-                failed += 1
-                continue
-            arrived, replied = exchange
-            wall.append((end - start) / 1e6)
-            module.append((replied - arrived) / 1e6)
-            overhead.append((end - start) / 1e6 - MANDATED_MS - (replied - arrived) / 1e6)
-        latency, raw_failed = [], 0
-        for _, start, returned, _, chars in raw[p]:
-            exchange = log.exchange(start, returned)
-            if chars <= 0 or exchange is None:
-                raw_failed += 1
-                continue
-            latency.append((returned - exchange[1]) / 1e3)  # microseconds
-        if not wall or not latency:
+        wall, overhead, module, failed = transactions(log, txn[p])
+        _, overhead_rt, _, failed_rt = transactions(log, txn_rt[p])
+        latency, raw_failed = reply_latency(log, raw[p])
+        latency_rt, raw_rt_failed = reply_latency(log, raw_rt[p])
+        if not wall or not overhead_rt or not latency or not latency_rt:
             raise RuntimeError("%s: no transaction succeeded" % p)
         result[p] = {
             "n": len(wall), "failed": failed,
             "wall_median": statistics.median(wall), "wall_p99": percentile(wall, 99),
             "module_median": statistics.median(module),
             "overhead_median": statistics.median(overhead), "overhead_p99": percentile(overhead, 99),
+            "rt_n": len(overhead_rt), "rt_failed": failed_rt,
+            "overhead_rt_median": statistics.median(overhead_rt),
+            "overhead_rt_p99": percentile(overhead_rt, 99),
             "cpu_share": 100 * cpu[p][0] / cpu[p][1],
             "cpu_ms_per_txn": 1e3 * cpu[p][0] / len(txn[p]),
+            "wakes_per_txn": cpu[p][2] / len(txn[p]),
             "latency_n": len(latency), "latency_failed": raw_failed,
             "latency_median": statistics.median(latency), "latency_p99": percentile(latency, 99),
+            "latency_rt_n": len(latency_rt), "latency_rt_failed": raw_rt_failed,
+            "latency_rt_median": statistics.median(latency_rt),
+            "latency_rt_p99": percentile(latency_rt, 99),
         }
     return result
 
@@ -164,7 +203,9 @@ def scaling(build, workdir, sweeps):
     clients = Clients(build)
     result = {}
     for k in (1, 8, 32):
-        rows, (c, w) = clients.run("brimtally", sim, "sweep", sweeps, 9600, 30, addresses[:k])
+        # Short sweeps get more runs, for a median as steady as the long ones'.
+        rows, (c, w, _) = clients.run("brimtally", sim, "sweep", max(sweeps, 32 // k), 9600, 30,
+                                      addresses[:k])
         times = [(end - start) / 1e6 for _, start, _, end, _ in rows]
         result[k] = {"sweeps": len(rows), "failed": sum(r[4] for r in rows),
                      "median_ms": statistics.median(times), "cpu_share": 100 * c / w}
@@ -187,11 +228,85 @@ def codec(build, min_time):
     return result
 
 
-def config_note(build):
-    if not os.path.exists(os.path.join(build, "bin", "PEXILConfig")):
-        return ("Not measured: PEXILConfig was not built in this tree (the program had not "
-                "reached main when these benchmarks were written).")
-    return "Not measured by this script yet."
+def cpu_ns(pid):
+    """CPU time of all of a process's threads, in nanoseconds (schedstat)."""
+    total = 0
+    for task in os.listdir("/proc/%d/task" % pid):
+        with open("/proc/%d/task/%s/schedstat" % (pid, task)) as f:
+            total += int(f.read().split()[0])
+    return total
+
+
+def pexilconfig(build, workdir, idle_seconds, runs):
+    """Item 4: start-up and idle CPU from the program's own script; peak RSS and
+    the time each polling tick spends in library calls from a run of a copy of
+    the program whose libbrimtally.so.1 times the calls it forwards."""
+    program = os.path.join(build, "bin", "PEXILConfig")
+    script = os.path.join(ROOT, "bench", "config", "measure_pexilconfig.sh")
+    if not os.path.exists(program) or not os.path.exists(script):
+        return None
+    env = dict(os.environ, IDLE_SECONDS=str(idle_seconds), RUNS=str(runs))
+    env.pop("DISPLAY", None)  # the script then runs itself under Xvfb
+    measured = subprocess.run([script, build], capture_output=True, text=True, env=env,
+                              timeout=900)
+    if measured.returncode != 0:
+        raise RuntimeError("measure_pexilconfig.sh: " + measured.stderr.strip())
+    result = {"script": measured.stdout.strip().splitlines()}
+
+    copy = os.path.join(workdir, "pexil")
+    os.makedirs(os.path.join(copy, "bin"))
+    os.makedirs(os.path.join(copy, "lib"))
+    shutil.copy(program, os.path.join(copy, "bin"))
+    shutil.copy(os.path.join(build, "lib", "libcall_timing_library.so"),
+                os.path.join(copy, "lib", "libbrimtally.so.1"))
+    result["runs"] = [timed_copy(build, workdir, copy, idle_seconds, realtime)
+                      for realtime in (False, True)]
+    return result
+
+
+def timed_copy(build, workdir, copy, idle_seconds, realtime):
+    """One run of the program's timing copy with Com1 open on the simulator."""
+    tag = "-pexil-rt" if realtime else "-pexil"
+    calls = os.path.join(workdir, "calls%s.log" % tag)
+    sim = Simulator(build, workdir, 9600, tag=tag, banner=True)
+    env = dict(os.environ, BRIMTALLY_COM1=sim.device, PEXILCONFIG_DEMO_SELECT="1",
+               QT_QPA_PLATFORM="offscreen", BRIMTALLY_CALL_LOG=calls,
+               BRIMTALLY_REAL_LIBRARY=os.path.join(build, "lib", "libbrimtally.so.1"))
+    args = [os.path.join(copy, "bin", "PEXILConfig")]
+    if realtime:
+        args = ["chrt", "--fifo", "50"] + args
+    run = subprocess.Popen(args, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(3)  # past start-up and the first replies
+    cpu0, wall0 = cpu_ns(run.pid), time.monotonic_ns()
+    time.sleep(idle_seconds)
+    cpu1, wall1 = cpu_ns(run.pid), time.monotonic_ns()
+    with open("/proc/%d/status" % run.pid) as f:
+        peak = [line.split()[1] for line in f if line.startswith("VmHWM:")]
+    run.terminate()
+    run.wait(timeout=10)
+    sim.stop()
+
+    # A tick's calls follow each other within microseconds; ticks are 400 ms apart.
+    holds, tick = [], None
+    with open(calls) as f:
+        for line in f:
+            _, start, end, _ = line.split()
+            start, end = int(start), int(end)
+            if tick is not None and start - tick[1] < 50_000_000:
+                tick[1] = end
+            else:
+                if tick is not None:
+                    holds.append((tick[1] - tick[0]) / 1e6)
+                tick = [start, end]
+    if tick is not None:
+        holds.append((tick[1] - tick[0]) / 1e6)
+    if not holds:
+        raise RuntimeError("PEXILConfig made no library call")
+    return {"realtime": realtime, "peak_rss_kb": int(peak[0]),
+            "idle_cpu_share": 100 * (cpu1 - cpu0) / (wall1 - wall0),
+            "idle_seconds": idle_seconds, "ticks": len(holds),
+            "hold_median": statistics.median(holds), "hold_p99": percentile(holds, 99),
+            "hold_max": max(holds)}
 
 
 def main():
@@ -208,12 +323,14 @@ def main():
         paced = side_by_side(build, workdir, 9600, 150, rounds, per_round, raw_count)
         print("scaling ...", file=sys.stderr)
         scale = scaling(build, workdir, sweeps)
+        print("PEXILConfig ...", file=sys.stderr)
+        program = pexilconfig(build, workdir, *((5, 3) if quick else (20, 10)))
     print("codec ...", file=sys.stderr)
     lines = codec(build, "0.1" if quick else "0.5")
     load_after = load_average()
 
     text = render(info, started, load_before, load_after, rounds, rounds * per_round, raw_count, sweeps,
-                  unpaced, paced, scale, lines, MANDATED_MS, config_note(build))
+                  unpaced, paced, scale, lines, MANDATED_MS, program)
     print(text)
     with open(results_md, "w") as f:
         f.write(text)

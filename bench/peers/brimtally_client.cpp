@@ -9,9 +9,10 @@
 //             prints "raw <start_ns> <read_return_ns> <end_ns> <chars>".
 // MODE sweep: COUNT sweeps of btGetAllIO over every address;
 //             prints "sweep <start_ns> <modules> <end_ns> <failures>".
-// Last line: "cpu <process_cpu_s> <wall_s>" over the whole loop.
+// Last line: "cpu <process_cpu_s> <wall_s> <wake_ups>" over the whole loop.
 #include <dlfcn.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <time.h>
 
 #include <cstdio>
@@ -38,6 +39,13 @@ bool bind(void* library, const char* name, F& out) {
   out = reinterpret_cast<F>(dlsym(library, name));
   if (out == nullptr) std::fprintf(stderr, "missing export %s\n", name);
   return out != nullptr;
+}
+
+// Voluntary context switches: one per wake-up from a blocking wait.
+long wake_ups() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_nvcsw;
 }
 
 long long now_ns(clockid_t clock) {
@@ -90,6 +98,7 @@ int main(int argc, char** argv) {
   };
   address(addresses.front());
 
+  const long wakes0 = wake_ups();
   const long long cpu0 = now_ns(CLOCK_PROCESS_CPUTIME_ID);
   const long long wall0 = now_ns(CLOCK_MONOTONIC);
   int failures = 0;
@@ -126,7 +135,7 @@ int main(int argc, char** argv) {
   }
   const double wall = static_cast<double>(now_ns(CLOCK_MONOTONIC) - wall0) * 1e-9;
   const double cpu = static_cast<double>(now_ns(CLOCK_PROCESS_CPUTIME_ID) - cpu0) * 1e-9;
-  std::printf("cpu %.6f %.6f\n", cpu, wall);
+  std::printf("cpu %.6f %.6f %ld\n", cpu, wall, wake_ups() - wakes0);
   bt.close();
   return failures == 0 ? 0 : 3;
 }

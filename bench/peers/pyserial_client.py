@@ -4,6 +4,7 @@ on pyserial. Same arguments and output as serialport_client:
 
     pyserial_client.py DEVICE txn|raw COUNT BAUD REPLY_TIMEOUT_MS ADDRESS
 """
+import resource
 import sys
 import time
 
@@ -45,6 +46,7 @@ def main():
     port = serial.Serial(device, baud, bytesize=8, parity="N", stopbits=1)
     out = []
     failures = 0
+    wakes0 = resource.getrusage(resource.RUSAGE_SELF).ru_nvcsw
     cpu0, wall0 = time.process_time(), time.monotonic()
     for i in range(count):
         start = time.monotonic_ns()
@@ -63,9 +65,10 @@ def main():
         out.append("%s %d %d %d %d" % (mode, start, returned, time.monotonic_ns(),
                                        (len(line) if raw else 0) if ok else -1))
     cpu, wall = time.process_time() - cpu0, time.monotonic() - wall0
+    wakes = resource.getrusage(resource.RUSAGE_SELF).ru_nvcsw - wakes0
     port.close()
     print("\n".join(out))
-    print("cpu %.6f %.6f" % (cpu, wall))
+    print("cpu %.6f %.6f %d" % (cpu, wall, wakes))
     sys.exit(3 if failures else 0)
 
 

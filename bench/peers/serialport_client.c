@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <time.h>
 
 #include "framed_query.h"
@@ -16,6 +17,13 @@ static long long now_ns(clockid_t clock) {
   struct timespec t;
   clock_gettime(clock, &t);
   return (long long)t.tv_sec * 1000000000LL + t.tv_nsec;
+}
+
+/* Voluntary context switches: one per wake-up from a blocking wait. */
+static long wake_ups(void) {
+  struct rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_nvcsw;
 }
 
 static void sleep_ns(long ns) {
@@ -78,6 +86,7 @@ int main(int argc, char** argv) {
   }
   char query[100];
   char line[100];
+  const long wakes0 = wake_ups();
   const long long cpu0 = now_ns(CLOCK_PROCESS_CPUTIME_ID);
   const long long wall0 = now_ns(CLOCK_MONOTONIC);
   int failures = 0;
@@ -101,7 +110,7 @@ int main(int argc, char** argv) {
   }
   const double wall = (double)(now_ns(CLOCK_MONOTONIC) - wall0) * 1e-9;
   const double cpu = (double)(now_ns(CLOCK_PROCESS_CPUTIME_ID) - cpu0) * 1e-9;
-  printf("cpu %.6f %.6f\n", cpu, wall);
+  printf("cpu %.6f %.6f %ld\n", cpu, wall, wake_ups() - wakes0);
   sp_close(port);
   sp_free_port(port);
   return failures == 0 ? 0 : 3;
