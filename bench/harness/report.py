@@ -7,7 +7,10 @@ def verdict(ok):
 
 def render(info, started, load_before, load_after, rounds, txn_count, raw_count, sweeps, unpaced, paced,
            scale, lines, mandated_ms, program):
-    out = ["# Benchmark results", ""]
+    out = ["# Benchmark results", "",
+           "Written by `scripts/bench` (about ten minutes; `scripts/bench --quick` checks the "
+           "set-up in one). Ratios between clients of the same run are what count; absolute "
+           "times vary with the machine and its load.", ""]
     out.append("Run %s on %d CPUs (%s), kernel %s. Load average (1, 5, 15 min) %s before, %s "
                "after; other builds and tests were running beside it, so compare the clients "
                "within one run, not against other machines."
@@ -51,6 +54,19 @@ def render(info, started, load_before, load_after, rounds, txn_count, raw_count,
                           r["module_median"], r["overhead_median"], r["overhead_p99"],
                           r["cpu_share"], r["cpu_ms_per_txn"], r["wakes_per_txn"], r["rt_n"],
                           r["rt_failed"], r["overhead_rt_median"], r["overhead_rt_p99"]))
+        failures = []
+        for name, r in result.items():
+            for label, ok, key in (("", "n", "failed"), (" real-time", "rt_n", "rt_failed")):
+                if r[key]:
+                    failures.append("%s%s %d of %d (%d answered in full inside the client's "
+                                    "window)" % (name, label, r[key], r[ok] + r[key],
+                                                 r[key + "_answered"]))
+        if failures:
+            out.append("")
+            out.append("Failed transactions: %s. A reply the simulator wrote in full inside the "
+                       "window, yet the client did not read in time, was held up on its way "
+                       "through the pseudo-terminal; a failure leaves the next transaction a "
+                       "stale tail to read." % "; ".join(failures))
         ours = result["brimtally"]
         best_peer = min(r["cpu_share"] for n, r in result.items() if n != "brimtally")
         out.append("")
@@ -71,7 +87,10 @@ def render(info, started, load_before, load_after, rounds, txn_count, raw_count,
                "1-4 ms after the previous reply; %d exchanges per client and column. Each client "
                "runs once at normal priority, where the tail shows how long the loaded machine "
                "takes to schedule it, and once at real-time priority (`chrt --fifo 50`), where "
-               "it shows the client's own delay. Microseconds." % raw_count)
+               "it shows the client's own delay. Bytes written to a pseudo-terminal reach the "
+               "reader through a kernel worker thread, which on a loaded machine waits its turn "
+               "behind other work whatever the reader's priority: that wait is in every "
+               "client's tail alike. Microseconds." % raw_count)
     out.append("")
     out.append("| client | line speed | ok/failed | median us | p99 us | real-time ok/failed | "
                "real-time median us | real-time p99 us |")

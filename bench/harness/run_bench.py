@@ -116,13 +116,14 @@ PEERS = ("brimtally", "pyserial", "libserialport")
 
 
 def transactions(log, rows):
-    """Wall, overhead and module times in ms of the exchanges that succeeded,
-    and the count of those that did not."""
-    wall, overhead, module, failed = [], [], [], 0
+    """Wall, overhead and module times in ms of the exchanges that succeeded;
+    and of those that failed, how many the simulator's log shows answered in
+    full inside the client's window, and how many not."""
+    wall, overhead, module, failed = [], [], [], [0, 0]
     for _, start, _, end, status in rows:
         exchange = log.exchange(start, end)
         if status != 0 or exchange is None:
-            failed += 1
+            failed[0 if exchange is not None else 1] += 1
             continue
         arrived, replied = exchange
         wall.append((end - start) / 1e6)
@@ -177,11 +178,12 @@ def side_by_side(build, workdir, baud, timeout_ms, rounds, per_round, raw_count)
         if not wall or not overhead_rt or not latency or not latency_rt:
             raise RuntimeError("%s: no transaction succeeded" % p)
         result[p] = {
-            "n": len(wall), "failed": failed,
+            "n": len(wall), "failed": sum(failed), "failed_answered": failed[0],
             "wall_median": statistics.median(wall), "wall_p99": percentile(wall, 99),
             "module_median": statistics.median(module),
             "overhead_median": statistics.median(overhead), "overhead_p99": percentile(overhead, 99),
-            "rt_n": len(overhead_rt), "rt_failed": failed_rt,
+            "rt_n": len(overhead_rt), "rt_failed": sum(failed_rt),
+            "rt_failed_answered": failed_rt[0],
             "overhead_rt_median": statistics.median(overhead_rt),
             "overhead_rt_p99": percentile(overhead_rt, 99),
             "cpu_share": 100 * cpu[p][0] / cpu[p][1],
