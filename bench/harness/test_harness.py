@@ -1,7 +1,8 @@
 """Checks of the parts of scripts/bench that could skew a comparison unseen:
-matching a client's exchange to the simulator's log, and the Python peer's
-framing."""
+matching a client's exchange to the simulator's log, the Python peer's
+framing, and every client's verdict on a silent line and on the simulator."""
 import os
+import subprocess
 import sys
 import tempfile
 import unittest
@@ -58,3 +59,63 @@ class PythonPeerFramingTest(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+BUILD = os.environ.get("BENCH_BUILD_DIR")
+
+
+@unittest.skipUnless(BUILD, "BENCH_BUILD_DIR names the build tree (set by ctest)")
+class PeerClientsTest(unittest.TestCase):
+    """Each client must report a transaction without an answer as failed, and
+    give up within its time-outs; against the simulator each must succeed."""
+
+    def setUp(self):
+        sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+        import run_bench
+        self.clients = run_bench.Clients(BUILD)
+        self.workdir = tempfile.mkdtemp(prefix="bench-test-")
+
+    def tearDown(self):
+        import shutil
+        shutil.rmtree(self.workdir)
+
+    def run_each(self, device):
+        class Line:  # what Clients.command needs of a simulator
+            pass
+        line = Line()
+        line.device = device
+        line.link = os.path.join(self.workdir, "link")
+        if not os.path.lexists(line.link):
+            os.symlink(device, line.link)
+        results = {}
+        for name in ("brimtally", "pyserial", "libserialport"):
+            args, env = self.clients.command(name, line, "txn", 2, 9600, 30)
+            done = subprocess.run(args, capture_output=True, text=True, timeout=20,
+                                  env=dict(os.environ, **env))
+            rows = [l.split() for l in done.stdout.splitlines() if l.startswith("txn ")]
+            results[name] = (done.returncode, [int(r[4]) for r in rows], done.stderr)
+        return results
+
+    def test_silent_line_fails_every_transaction(self):
+        master, slave = os.openpty()
+        try:
+            device = os.ttyname(slave)
+            os.close(slave)
+            for name, (code, statuses, err) in self.run_each(device).items():
+                self.assertEqual(code, 3, name + err)
+                self.assertEqual(len(statuses), 2, name)
+                self.assertTrue(all(s != 0 for s in statuses), name)
+        finally:
+            os.close(master)
+
+    def test_simulated_module_answers_every_client(self):
+        sim = subprocess.Popen([os.path.join(BUILD, "bin", "brimtally-sim"), "--no-banner",
+                                "--die-with-parent"], stdout=subprocess.PIPE, text=True)
+        try:
+            device = sim.stdout.readline().strip()
+            for name, (code, statuses, err) in self.run_each(device).items():
+                self.assertEqual(code, 0, name + err)
+                self.assertEqual(statuses, [0, 0], name)
+        finally:
+            sim.terminate()
+            sim.wait(timeout=10)
