@@ -13,6 +13,7 @@ import sys
 import tempfile
 import time
 
+from call_log import tick_holds
 from report import render
 from sim_log import SimLog
 
@@ -288,20 +289,7 @@ def timed_copy(build, workdir, copy, idle_seconds, realtime):
     run.wait(timeout=10)
     sim.stop()
 
-    # A tick's calls follow each other within microseconds; ticks are 400 ms apart.
-    holds, tick = [], None
-    with open(calls) as f:
-        for line in f:
-            _, start, end, _ = line.split()
-            start, end = int(start), int(end)
-            if tick is not None and start - tick[1] < 50_000_000:
-                tick[1] = end
-            else:
-                if tick is not None:
-                    holds.append((tick[1] - tick[0]) / 1e6)
-                tick = [start, end]
-    if tick is not None:
-        holds.append((tick[1] - tick[0]) / 1e6)
+    holds = tick_holds(calls)
     if not holds:
         raise RuntimeError("PEXILConfig made no library call")
     return {"realtime": realtime, "peak_rss_kb": int(peak[0]),

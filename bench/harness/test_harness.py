@@ -10,6 +10,7 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers"))
 
 import pyserial_client  # noqa: E402
+from call_log import tick_holds  # noqa: E402
 from sim_log import SimLog  # noqa: E402
 
 LOG = r"""100.000000 event start device /dev/pts/3
@@ -44,6 +45,20 @@ class SimLogTest(unittest.TestCase):
         self.assertIsNone(self.log.exchange(100_150_000_000, 100_300_000_000))
         # A reply whose query lies before the window.
         self.assertIsNone(self.log.exchange(100_010_020_000, 100_050_000_000))
+
+
+class TickHoldTest(unittest.TestCase):
+    def test_calls_of_one_tick_hold_together_and_ticks_apart_do_not(self):
+        calls = ("ex_xmit_msg 1000000000 1000040000 3\n"
+                 "ex_read_line 1000100000 1008000000 6\n"      # send and reply: 8 ms
+                 "ex_read_line 1400000000 1430100000 0\n"      # nothing came: 30.1 ms
+                 "ex_read_line 1800000000 1830200000 0\n")
+        with tempfile.NamedTemporaryFile("w", suffix=".log", delete=False) as f:
+            f.write(calls)
+        try:
+            self.assertEqual(tick_holds(f.name), [8.0, 30.1, 30.2])
+        finally:
+            os.unlink(f.name)
 
 
 class PythonPeerFramingTest(unittest.TestCase):
