@@ -11,10 +11,15 @@ namespace bt {
 // The remaining time of a wait that ends only on input, failure or the hook.
 inline constexpr uint32_t kNoDeadline = UINT32_MAX;
 
+// Whether the caller has just found no input waiting (a read that came back
+// empty), or may be leaving input unread (a delay).
+enum class InputSeen { kNoneWaiting, kUnknown };
+
 // Calls the environment's idle hook once. The default hook is handed the time
 // the caller may still wait, so a quiet line costs one wake-up per wait rather
 // than one every millisecond; a host's own hook runs as it always did.
-int idle_step(PortEnvironment& environment, SerialPort* port, uint32_t remaining_ms);
+int idle_step(PortEnvironment& environment, SerialPort* port, uint32_t remaining_ms,
+              InputSeen seen);
 
 }  // namespace bt
 

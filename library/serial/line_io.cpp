@@ -76,7 +76,7 @@ int port_read_line(SerialPort* port, char* buffer, uint32_t capacity, int termin
         if (timeout_ms < 0 || elapsed >= static_cast<uint32_t>(timeout_ms)) break;
         remaining = static_cast<uint32_t>(timeout_ms) - elapsed;
       }
-      const int hook = idle_step(*port->environment, port, remaining);
+      const int hook = idle_step(*port->environment, port, remaining, InputSeen::kNoneWaiting);
       if (hook < 0) return line.finish(hook);
       continue;
     }

@@ -10,7 +10,8 @@ int port_delay(SerialPort* port, int ms) {
   const uint32_t start = port_ticks();
   // Elapsed time in unsigned arithmetic survives the tick count wrapping.
   for (uint32_t elapsed = 0; elapsed < static_cast<uint32_t>(ms); elapsed = port_ticks() - start) {
-    const int hook = idle_step(*environment, port, static_cast<uint32_t>(ms) - elapsed);
+    const int hook =
+        idle_step(*environment, port, static_cast<uint32_t>(ms) - elapsed, InputSeen::kUnknown);
     if (hook < 0) return hook;
   }
   return 0;

@@ -37,15 +37,17 @@ namespace platform {
 // already waits, or the device has hung up, poll would return at once;
 // sleeping 1 ms instead keeps a caller that is not reading (port_delay) from
 // spinning, without leaving the input unread for longer than that.
-int default_idle_wait(SerialPort* port, uint32_t ms) {
+int default_idle_wait(SerialPort* port, uint32_t ms, bool none_waiting) {
   PortDevice* device =
       port != nullptr && port->driver_kind == kDriverKindPosix ? port->device : nullptr;
   if (device == nullptr || device->pushback_count > 0) {
     sleep_one_ms();
     return 0;
   }
+  // A byte that arrived since the caller's empty read makes poll return at
+  // once, which is what a reader wants.
   int waiting = 0;
-  if (ioctl(device->fd, FIONREAD, &waiting) == 0 && waiting > 0) {
+  if (!none_waiting && ioctl(device->fd, FIONREAD, &waiting) == 0 && waiting > 0) {
     sleep_one_ms();
     return 0;
   }
@@ -58,7 +60,7 @@ int default_idle_wait(SerialPort* port, uint32_t ms) {
 // As a hook in its own right (a host's hook may pass its turns on to it) it
 // knows no deadline, so it waits 1 ms at most.
 int default_idle_hook(SerialPort* port) {
-  return default_idle_wait(port, 1);
+  return default_idle_wait(port, 1, false);
 }
 
 }  // namespace platform

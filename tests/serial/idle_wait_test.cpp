@@ -68,15 +68,19 @@ TEST_F(IdleWaitTest, LineArrivingDuringALongWaitEndsItAtOnce) {
   EXPECT_LT(took, 5s);
 }
 
-TEST_F(IdleWaitTest, DelayWithUnreadInputKeepsItsTimeAndTheInput) {
+TEST_F(IdleWaitTest, DelayWithUnreadInputSleepsItsTimeAndKeepsTheInput) {
   far_.send("stale\r");
   const auto settle = Clock::now() + 5s;
   while (port_->ops->rx_count(*port_) < 6 && Clock::now() < settle) {
     std::this_thread::sleep_for(1ms);
   }
+  const long switches = voluntary_switches();
   const auto start = Clock::now();
   EXPECT_EQ(port_delay(port_.get(), 50), 0);
   EXPECT_GE(Clock::now() - start, 49ms);
+  // Polling a readable port returns at once without giving up the processor;
+  // the delay must sleep its milliseconds instead of spinning through them.
+  EXPECT_GT(voluntary_switches() - switches, 20);
   EXPECT_EQ(port_read_line(port_.get(), line_, sizeof line_, 13, 1000), 0);
   EXPECT_STREQ(line_, "stale");
 }
