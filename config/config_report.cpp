@@ -106,10 +106,18 @@ void TopForm::WriteConfigReport() {
         QString("Can not open the report file %1: %2").arg(s_.NetFileName, file.errorString()));
     return;
   }
-  const qint64 before = file.size();
-  if (file.write(bytes) != bytes.size()) {
+  // A device has no length to go back to.
+  const qint64 before = file.isSequential() ? -1 : file.size();
+  // A short write carries no reason; the next one gives it.
+  qint64 written = 0;
+  while (written < bytes.size()) {
+    const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
+    if (n <= 0) break;
+    written += n;
+  }
+  if (written != bytes.size()) {
     const QString reason = file.errorString();
-    file.resize(before);
+    if (before >= 0) file.resize(before);
     services_.boxes.ok(QString("Can not write the report file %1: %2").arg(s_.NetFileName, reason));
     return;
   }
