@@ -259,6 +259,8 @@ class ConfigReport : public QObject {
     for (int i = 0; i < pick->File1->count(); ++i) files << pick->File1->item(i)->text();
     QCOMPARE(files, (QStringList{"A.txt", "b.log"}));
     QCOMPARE(pick->Drive1->itemText(0), QString("/"));
+    const QString shot = qEnvironmentVariable("PEXILCONFIG_CHOOSER_SHOT");
+    if (!shot.isEmpty()) QVERIFY(pick->grab().save(shot));
 
     pick->Cancel->click();
     QVERIFY(pick->isHidden());
