@@ -5,6 +5,7 @@
 
 #include <QRadioButton>
 #include <QStringList>
+#include <QTimeZone>
 #include <QTimer>
 #include <cstring>
 #include <deque>
@@ -88,12 +89,19 @@ struct FakeExit final : ProgramExit {
   [[noreturn]] void fail(int status) override { throw ProgramFailed{status}; }
 };
 
+// 4 March 2026, 05:06:07 UTC, for the report's date and time.
+struct FixedClock final : Clock {
+  QDateTime now() const override {
+    return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), QTimeZone::utc());
+  }
+};
+
 // The window on the stand-ins, its timer stopped: the test decides each tick.
 struct Rig {
   FakeLibrary lib;
   FakeBoxes boxes;
   FakeExit exit;
-  SystemClock clock;
+  FixedClock clock;
   TopForm form{Services{lib, boxes, exit, clock}};
   const TopFormControls& c = form.controls();
   WindowState& s = form.state();

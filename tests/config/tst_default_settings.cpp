@@ -1,302 +1,168 @@
-// The configuration request and the default-setting editors: the command texts
-// they queue, the limit sliders' crossing guard, refused limit boxes, and the
-// lights and flags each edit and send leaves.
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSlider>
+// The configuration request and the default-setting editors: the commands
+// they queue, refused limit boxes, the lights each edit and send leaves, and
+// the limit sliders' crossing guard.
 #include <QtTest>
 
 #include "colours.h"
-#include "fakes.h"
 #include "light.h"
-
-namespace {
-QStringList queued(const Rig& r) {
-  QStringList out;
-  for (int i = 0; i < CommandBuffer::kSlots; ++i) out << r.s.Commands.slot(i);
-  out.removeAll(QString());
-  return out;
-}
-
-// Low and high of a channel as "box/slider box/slider".
-QString limits(const QLineEdit* low, const QSlider* lowSet, const QLineEdit* high,
-               const QSlider* highSet) {
-  return QString("%1/%2 %3/%4")
-      .arg(low->text())
-      .arg(lowSet->value())
-      .arg(high->text())
-      .arg(highSet->value());
-}
-}  // namespace
+#include "script.h"
 
 class DefaultSettings : public QObject {
   Q_OBJECT
 
  private slots:
-  void configurationRequestSendsWholeWordThenQuery_data() {
-    QTest::addColumn<QList<int>>("ticked");
-    QTest::addColumn<QString>("command");
-    QTest::newRow("none") << QList<int>{} << "CO 0";
-    QTest::newRow("0 and 5") << QList<int>{0, 5} << "CO 21";
-    QList<int> all;
-    for (int n = 0; n < 16; ++n) all << n;  // the reserved boxes cannot be ticked
-    QTest::newRow("all") << all << "CO 33FF";
+  // On an open port with an empty buffer: the script, the commands it
+  // queues (or a tick sent), and the message it shows (part of it; none when empty).
+  void commandsQueued_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<QString>("message");
+    const auto row = [](const char* script, QStringList commands, QString message = {}) {
+      QTest::newRow(script) << QString(script) << commands << message;
+    };
+    row("UpdateConfig", {"CO 0", "QC"});
+    row("ConfigReq(0);ConfigReq(5);UpdateConfig", {"CO 21", "QC"});
+    QString all;  // the reserved boxes cannot be ticked
+    for (int n = 0; n < 16; ++n) all += QString("ConfigReq(%1);").arg(n);
+    QTest::newRow("all") << all + "UpdateConfig" << QStringList{"CO 33FF", "QC"} << QString();
+    row("SetAna8DefaultLimits;SetAna12DefaultLimits",
+        {"SLD 0 0 FF", "SLD 1 0 FF", "SLD 2 0 FF", "SLD 3 0 FF", "SLD 4 0 FFF", "SLD 5 0 FFF"});
+    // The boxes are sent, also beyond their sliders' range.
+    row("HLimSet(2)=200;LLimSet(2)=16;LLim(0)= 300 ;LLim12(1)=65535;SetAna8DefaultLimits;"
+        "SetAna12DefaultLimits",
+        {"SLD 0 12C FF", "SLD 1 0 FF", "SLD 2 10 C8", "SLD 3 0 FF", "SLD 4 0 FFF",
+         "SLD 5 FFFF FFF"});
+    for (const char* bad : {"", "12.5", "-3", "abc", "1 2", "2147483648"}) {
+      QTest::newRow(qPrintable(QString("refused '%1'").arg(bad)))
+          << QString("HLim(3)=%1;SetAna8DefaultLimits;SetAna12DefaultLimits").arg(bad)
+          << QStringList{"SLD 4 0 FFF", "SLD 5 0 FFF"}
+          << QString("8 bit channel 3 high limit box holds \"%1\"").arg(bad);
+    }
+    row("LLim12(0)=0x10;SetAna12DefaultLimits", {},
+        "12 bit channel 4 low limit box holds \"0x10\"");
+    row("DataSent=A;Send;Send;Send;Send;Send;SetAna8DefaultLimits",
+        {"A", "A", "A", "A", "A", "SLD 0 0 FF", "SLD 1 0 FF", "SLD 2 0 FF"},
+        "Not enough room in the Command Buffer.  Go SLOWER!!");
+    // The high time is rounded half to even; the period runs from 16 to 32767.
+    row("SetDefaultPWM", {"SP 3E8 1F4"});
+    row("PWMPeriodSet=1001;SetDefaultPWM", {"SP 3E9 1F4"});
+    row("PWMPeriodSet=1003;SetDefaultPWM", {"SP 3EB 1F6"});
+    row("PWMPeriodSet=18;PWMPctSet=25;SetDefaultPWM", {"SP 12 4"});
+    row("PWMPeriodSet=30;PWMPctSet=25;SetDefaultPWM", {"SP 1E 8"});
+    row("PWMPeriodSet=5;PWMPctSet=0;SetDefaultPWM", {"SP 10 0"});
+    row("PWMPeriodSet=40000;PWMPctSet=120;SetDefaultPWM", {"SP 7FFF 7FFF"});
+    row("PWMPeriod=2000;PWMPct=1;ComDlyTxt=100;SetDefaultPWM;SetDelay", {"SP 3E8 1F4", "CD 32"});
+    row("ComDlySldr=255;SetDelay;ComDlySldr=-1;SetDelay", {"CD FE", "CD 0"});
+    // Every line "I" in the design, then outputs after a reply; lines locked
+    // by the configuration count by their captions.
+    row("SetDefaultPortDir;<<C:0000;SetDefaultPortDir;DDir(0);DDir(7);DDir(3);DDir(3);"
+        "SetDefaultPortDir;<<C:0208;SetDefaultPortDir",
+        {"SBD FF", "SBD 0", "SBD 81", "SBD 1"});
+    row("NetBaud=0;SetNetBaud;NetBaud=1;SetNetBaud;NetBaud=2;SetNetBaud;NetBaud=3;SetNetBaud;"
+        "NetBaud=4;SetNetBaud;NetBaud=5;SetNetBaud",
+        {"CB 3", "CB 12", "CB 24", "CB 96", "CB 19", "CB 57"});
   }
-  void configurationRequestSendsWholeWordThenQuery() {
-    QFETCH(QList<int>, ticked);
-    QFETCH(QString, command);
+  void commandsQueued() {
+    QFETCH(QString, script);
+    QFETCH(QStringList, commands);
+    QFETCH(QString, message);
     Rig r;
     r.openAndDrain();
-    r.form.ConfigReply("C:0000");
-    for (Light* l : {r.c.ConfigAlert, r.c.NetBaudAlarm, r.c.Ana8Alarm, r.c.IODirAlarm}) {
-      l->setColour(colours::Sent);
-    }
-    r.s.ParamsSaved = true;
-    for (int n : ticked) r.c.ConfigReq[n]->click();
-    QCOMPARE(r.c.ConfigAlert->colour(), ticked.isEmpty() ? colours::Sent : colours::Unsent);
-    r.c.UpdateConfig->click();
-    QCOMPARE(queued(r), (QStringList{command, "QC"}));
-    // The defaults are asked for again; the network settings and the
-    // confirmation light keep their colours until the answer.
-    QCOMPARE(r.c.Ana8Alarm->colour(), colours::Unsent);
-    QCOMPARE(r.c.IODirAlarm->colour(), colours::Unsent);
-    QCOMPARE(r.c.NetBaudAlarm->colour(), colours::Sent);
-    QVERIFY(!r.s.ParamsSaved);
-    r.ticks(2);
-    r.lib.reply("C:" + command.mid(3));
-    r.ticks(2);
-    QCOMPARE(r.c.ConfigAlert->colour(), colours::Sent);
-    QCOMPARE(r.lib.sent(), (QStringList{command, "QC"}));
+    run(r, script);
+    QStringList queued = r.lib.sent();  // what a reply's tick sent first
+    for (int i = 0; i < CommandBuffer::kSlots; ++i) queued << r.s.Commands.slot(i);
+    queued.removeAll(QString());
+    QCOMPARE(queued, commands);
+    QCOMPARE(r.boxes.shown.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+      QVERIFY2(r.boxes.shown[0].contains(message), qPrintable(r.boxes.shown[0]));
   }
 
-  void limitButtonsQueueOneCommandPerChannel() {
-    Rig r;
-    r.s.Commands.clear();
-    r.s.ParamsSaved = true;
-    r.c.SetAna8DefaultLimits->click();
-    r.c.SetAna12DefaultLimits->click();
-    QCOMPARE(queued(r), (QStringList{"SLD 0 0 FF", "SLD 1 0 FF", "SLD 2 0 FF", "SLD 3 0 FF",
-                                     "SLD 4 0 FFF", "SLD 5 0 FFF"}));
-    QCOMPARE(r.c.Ana8Alarm->colour(), colours::Sent);
-    QCOMPARE(r.c.Ana12Alarm->colour(), colours::Sent);
-    QVERIFY(!r.s.ParamsSaved);
-
-    r.s.Commands.clear();
-    r.c.HLimSet[2]->setValue(200);
-    r.c.LLimSet[2]->setValue(16);
-    QCOMPARE(r.c.Ana8Alarm->colour(), colours::Unsent);
-    r.c.LLim[0]->setText(" 300 ");  // the boxes are sent, beyond the sliders' range too
-    r.c.LLim12[1]->setText("65535");
-    r.c.SetAna8DefaultLimits->click();
-    r.c.SetAna12DefaultLimits->click();
-    QCOMPARE(queued(r), (QStringList{"SLD 0 12C FF", "SLD 1 0 FF", "SLD 2 10 C8", "SLD 3 0 FF",
-                                     "SLD 4 0 FFF", "SLD 5 FFFF FFF"}));
-  }
-
-  // A box that is not a whole decimal number stops its whole group, names the
-  // box, and leaves the light orange; the other group is not affected.
-  void limitBoxThatIsNotAWholeNumberRefusesTheGroup_data() {
-    QTest::addColumn<QString>("text");
-    for (const char* t : {"", "12.5", "-3", "abc", "1 2", "2147483648", "0x10"})
-      QTest::newRow(*t ? t : "empty") << QString(t);
-  }
-  void limitBoxThatIsNotAWholeNumberRefusesTheGroup() {
-    QFETCH(QString, text);
-    Rig r;
-    r.s.Commands.clear();
-    r.s.ParamsSaved = true;
-    r.c.HLim[3]->setText(text);
-    r.c.SetAna8DefaultLimits->click();
-    QCOMPARE(r.boxes.shown.size(), 1);
-    QVERIFY2(r.boxes.shown[0].contains("8 bit channel 3 high limit") &&
-                 r.boxes.shown[0].contains('"' + text + '"'),
-             qPrintable(r.boxes.shown[0]));
-    QCOMPARE(queued(r), QStringList());
-    QCOMPARE(r.c.Ana8Alarm->colour(), colours::Unsent);
-    QVERIFY(r.s.ParamsSaved);
-
-    r.c.LLim12[0]->setText(text);
-    r.c.SetAna12DefaultLimits->click();
-    QVERIFY(r.boxes.shown.last().contains("12 bit channel 4 low limit"));
-    QCOMPARE(queued(r), QStringList());
-    QCOMPARE(r.c.Ana12Alarm->colour(), colours::Unsent);
-  }
-
-  void limitSlidersPushTheOtherLimitOfTheirChannel() {
-    Rig r;
-    const auto ch = [&r](int i) {
-      return limits(r.c.LLim[i], r.c.LLimSet[i], r.c.HLim[i], r.c.HLimSet[i]);
+  // An edit paints only its group's light orange; the send paints it green,
+  // also when the buffer dropped part of it, and marks the report unsaved. A
+  // refused send changes neither. A new configuration asks again for the four
+  // groups it governs.
+  void editsAndSendsPaintTheirLight_data() {
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("send");
+    QTest::addColumn<QStringList>("orange");
+    QTest::addColumn<bool>("sent");
+    const auto row = [](const char* edit, const char* send, QStringList orange, bool sent = true) {
+      QTest::newRow(edit) << edit << send << orange << sent;
     };
-    r.c.LLimSet[0]->setValue(100);
-    r.c.HLimSet[0]->setValue(60);
-    QCOMPARE(ch(0), QString("60/60 60/60"));
-    r.c.LLimSet[0]->setValue(200);
-    QCOMPARE(ch(0), QString("200/200 200/200"));
-    QCOMPARE(ch(1), QString("0/0 255/255"));  // each channel on its own
-
-    // The boxes are compared, not the sliders: a typed low limit above the
-    // high slider is pulled down with it.
-    r.c.LLim[1]->setText("200");
-    r.c.HLimSet[1]->setValue(150);
-    QCOMPARE(ch(1), QString("150/150 150/150"));
-    // Read leniently: blanks skipped, digits up to the first other character.
-    r.c.LLim[2]->setText(" 1 5.7abc");
-    r.c.HLimSet[2]->setValue(15);
-    QCOMPARE(ch(2), QString("15/15 15/15"));
-    r.c.LLim[3]->setText("x9");  // no number: 0, nothing to push
-    r.c.HLimSet[3]->setValue(0);
-    QCOMPARE(ch(3), QString("x9/0 0/0"));
-
-    const auto ch12 = [&r](int i) {
-      return limits(r.c.LLim12[i], r.c.LLim12Set[i], r.c.HLim12[i], r.c.HLim12Set[i]);
-    };
-    r.c.HLim12Set[1]->setValue(1000);
-    r.c.LLim12Set[1]->setValue(3000);
-    QCOMPARE(ch12(1), QString("3000/3000 3000/3000"));
-    r.c.HLim12Set[1]->setValue(5);
-    QCOMPARE(ch12(1), QString("5/5 5/5"));
-    QCOMPARE(ch12(0), QString("0/0 4095/4095"));
+    row("LLimSet(1)=7", "SetAna8DefaultLimits", {"Ana8Alarm"});
+    row("HLim(2)=9", "SetAna8DefaultLimits", {"Ana8Alarm"});
+    row("DataSent=A;Send;Send;Send;Send;Send;Send;HLim(2)=9", "SetAna8DefaultLimits",
+        {"Ana8Alarm"});
+    row("HLim(2)=x", "SetAna8DefaultLimits", {"Ana8Alarm"}, false);
+    row("HLim12Set(0)=9", "SetAna12DefaultLimits", {"Ana12Alarm"});
+    row("PWMPctSet=9", "SetDefaultPWM", {"PWMAlarm"});
+    row("DDir(2)", "SetDefaultPortDir", {"IODirAlarm"});
+    row("NetBaud=1", "SetNetBaud", {"NetBaudAlarm"});
+    row("ComDlySldr=9", "SetDelay", {"CommDelayAlarm"});
+    row("ComDlyTxt=9", "SetDelay", {"CommDelayAlarm"});
+    row("ConfigReq(3)", "UpdateConfig",
+        {"ConfigAlert", "Ana8Alarm", "Ana12Alarm", "PWMAlarm", "IODirAlarm"}, false);
   }
-
-  void limitEditsPaintTheirAlarm() {
+  void editsAndSendsPaintTheirLight() {
+    QFETCH(QString, edit);
+    QFETCH(QString, send);
+    QFETCH(QStringList, orange);
+    QFETCH(bool, sent);
     Rig r;
-    for (Light* l : {r.c.Ana8Alarm, r.c.Ana12Alarm}) l->setColour(colours::Sent);
-    r.c.LLimSet[1]->setValue(7);
-    QCOMPARE(r.c.Ana8Alarm->colour(), colours::Unsent);
-    QCOMPARE(r.c.Ana12Alarm->colour(), colours::Sent);
-    r.c.Ana8Alarm->setColour(colours::Sent);
-    r.c.HLim[2]->setText("9");
-    QCOMPARE(r.c.Ana8Alarm->colour(), colours::Unsent);
-    r.c.HLim12Set[0]->setValue(4000);
-    QCOMPARE(r.c.Ana12Alarm->colour(), colours::Unsent);
-  }
-
-  // Three free slots: channels 0 to 2 go in, channel 3 is dropped with the
-  // buffer's message, and the light still turns green.
-  void limitsWithThreeFreeSlots() {
-    Rig r;
-    for (const char* cmd : {"A1", "A2", "A3", "A4"}) {
-      r.s.NextCommand = cmd;
-      r.form.QueueCommand();
-    }
-    r.c.SetAna8DefaultLimits->click();
-    QCOMPARE(queued(r),
-             (QStringList{"QC", "A1", "A2", "A3", "A4", "SLD 0 0 FF", "SLD 1 0 FF", "SLD 2 0 FF"}));
-    QCOMPARE(r.boxes.shown,
-             QStringList{"okCancel||Not enough room in the Command Buffer.  Go SLOWER!!"});
-    QCOMPARE(r.c.Ana8Alarm->colour(), colours::Sent);
-  }
-
-  void pwmSendsHighTimeRoundedHalfToEven_data() {
-    QTest::addColumn<int>("period");
-    QTest::addColumn<int>("percent");
-    QTest::addColumn<QString>("command");
-    QTest::newRow("start-up") << -1 << -1 << "SP 3E8 1F4";
-    QTest::newRow("500.5 down") << 1001 << 50 << "SP 3E9 1F4";
-    QTest::newRow("501.5 up") << 1003 << 50 << "SP 3EB 1F6";
-    QTest::newRow("2.5 down") << 10 << 25 << "SP 10 4";  // the period's floor is 16
-    QTest::newRow("7.5 up") << 30 << 25 << "SP 1E 8";
-    QTest::newRow("50.05") << 1001 << 5 << "SP 3E9 32";
-    QTest::newRow("least") << 16 << 0 << "SP 10 0";
-    QTest::newRow("most") << 40000 << 120 << "SP 7FFF 7FFF";
-  }
-  void pwmSendsHighTimeRoundedHalfToEven() {
-    QFETCH(int, period);
-    QFETCH(int, percent);
-    QFETCH(QString, command);
-    Rig r;
-    r.s.Commands.clear();
-    if (period >= 0) r.c.PWMPeriodSet->setValue(period);
-    if (percent >= 0) r.c.PWMPctSet->setValue(percent);
-    QCOMPARE(r.c.PWMPeriod->text(), QString::number(r.c.PWMPeriodSet->value()));
-    QCOMPARE(r.c.PWMPct->text(), QString::number(r.c.PWMPctSet->value()));
+    r.openAndDrain();
+    const QList<Light*> lights = r.form.findChildren<Light*>();
+    for (Light* l : lights) l->setColour(colours::Sent);
     r.s.ParamsSaved = true;
-    r.c.SetDefaultPWM->click();
-    QCOMPARE(queued(r), QStringList{command});
-    QCOMPARE(r.c.PWMAlarm->colour(), colours::Sent);
-    QVERIFY(!r.s.ParamsSaved);
+    run(r, edit);
+    QStringList shown;
+    for (Light* l : lights) {
+      if (l->colour() == colours::Unsent) shown << l->objectName();
+    }
+    QCOMPARE(shown, orange.mid(0, 1));
+    run(r, send);
+    shown.clear();
+    for (Light* l : lights) {
+      if (l->colour() == colours::Unsent) shown << l->objectName();
+    }
+    QCOMPARE(shown.size(), sent ? 0 : orange.size());
+    QCOMPARE(r.s.ParamsSaved, !sent && send != "UpdateConfig");
   }
 
-  // Typing into a value box marks the group unsent; the slider is what goes.
-  void typedValueBoxesOnlyMarkUnsent() {
-    Rig r;
-    r.s.Commands.clear();
-    r.c.SetDefaultPWM->click();
-    r.c.SetDelay->click();
-    r.c.PWMPeriod->setText("2000");
-    r.c.ComDlyTxt->setText("100");
-    QCOMPARE(r.c.PWMAlarm->colour(), colours::Unsent);
-    QCOMPARE(r.c.CommDelayAlarm->colour(), colours::Unsent);
-    r.c.SetDefaultPWM->click();
-    r.c.SetDelay->click();
-    QCOMPARE(queued(r), (QStringList{"SP 3E8 1F4", "CD 32", "SP 3E8 1F4", "CD 32"}));
-  }
-
-  void delaySliderRunsFrom0To254() {
-    Rig r;
-    r.s.Commands.clear();
-    r.c.CommDelayAlarm->setColour(colours::Sent);
-    r.c.ComDlySldr->setValue(255);
-    QCOMPARE(r.c.ComDlyTxt->text(), QString("254"));
-    QCOMPARE(r.c.CommDelayAlarm->colour(), colours::Unsent);
-    r.c.SetDelay->click();
-    r.c.ComDlySldr->setValue(-1);
-    r.c.ComDlySldr->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    r.c.SetDelay->click();
-    QCOMPARE(queued(r), (QStringList{"CD FE", "CD 5"}));
-    QCOMPARE(r.c.CommDelayAlarm->colour(), colours::Sent);
-  }
-
-  void sliderStepsAndStarts() {
-    Rig r;
-    struct Case {
-      QSlider* slider;
-      int start, page;
+  // A slider that crosses the other limit of its channel pushes it along;
+  // the boxes are compared, read leniently, not the sliders.
+  void limitSlidersPushTheOtherLimit_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("shown");  // boxes and sliders, low then high
+    const auto row = [](const char* name, const char* script, const char* shown) {
+      QTest::newRow(name) << QString(script) << QString(shown);
     };
-    for (auto [slider, start, page] :
-         {Case{r.c.PWMPeriodSet, 1000, 50}, Case{r.c.PWMPctSet, 50, 5}, Case{r.c.ComDlySldr, 50, 5},
-          Case{r.c.LLimSet[0], 0, 5}, Case{r.c.HLim12Set[1], 4095, 5}}) {
-      QCOMPARE(slider->value(), start);
-      slider->triggerAction(QAbstractSlider::SliderPageStepSub);
-      slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-      QCOMPARE(slider->value(), std::max(start - page, slider->minimum()) + 1);
-      QCOMPARE(slider->orientation(), Qt::Horizontal);
-    }
+    row("high down", "LLimSet(1)=100;HLimSet(1)=60", "60 60 60 60");
+    row("low up", "HLimSet(1)=100;LLimSet(1)=200", "200 200 200 200");
+    row("other channels", "LLimSet(0)=200;HLimSet(2)=5", "0 0 255 255");
+    row("typed low", "LLim(1)=200;HLimSet(1)=150", "150 150 150 150");
+    row("lenient", "LLim(1)= 1 5.7abc;HLimSet(1)=15", "15 15 15 15");
+    row("no number", "LLim(1)=x9;HLimSet(1)=0", "x9 0 0 0");
+    row("12 bit", "HLim12Set(1)=1000;LLim12Set(1)=3000;LLim12Set(0)=10;HLim12Set(0)=5",
+        "3000 3000 3000 3000 5 5 5 5");
   }
-
-  void portLinesToggleAndSendTheirInputs() {
+  void limitSlidersPushTheOtherLimit() {
+    QFETCH(QString, script);
+    QFETCH(QString, shown);
     Rig r;
-    r.s.Commands.clear();
-    r.c.SetDefaultPortDir->click();  // every line "I" in the design
-    r.form.ConfigReply("C:0000");    // every line an output
-    r.c.SetDefaultPortDir->click();
-    r.c.DDir[0]->click();
-    r.c.DDir[7]->click();
-    r.c.SetDefaultPortDir->click();
-    r.c.DDir[3]->click();
-    r.c.DDir[3]->click();
-    QCOMPARE(r.c.DDir[3]->text(), QString("O"));
-    QCOMPARE(r.c.IODirAlarm->colour(), colours::Unsent);
-    r.form.ConfigReply("C:0208");  // line 0 locked as an input counts too
-    r.c.SetDefaultPortDir->click();
-    QCOMPARE(queued(r), (QStringList{"SBD FF", "SBD 0", "SBD 81", "SBD 1"}));
-    QCOMPARE(r.c.IODirAlarm->colour(), colours::Sent);
-  }
-
-  void networkBaudByListPosition() {
-    Rig r;
-    r.s.Commands.clear();
-    const QStringList expected{"CB 3", "CB 12", "CB 24", "CB 96", "CB 19", "CB 57"};
-    for (int i = 0; i < 6; ++i) {
-      r.c.NetBaud->setCurrentIndex(i);
-      QCOMPARE(r.c.NetBaudAlarm->colour(), colours::Unsent);
-      r.c.SetNetBaud->click();
-      QCOMPARE(r.c.NetBaudAlarm->colour(), colours::Sent);
+    run(r, script);
+    QStringList names{"LLim(1)", "LLimSet(1)", "HLim(1)", "HLimSet(1)"};
+    if (script.contains("12")) {
+      names = QStringList{"LLim12(1)", "LLim12Set(1)", "HLim12(1)", "HLim12Set(1)",
+                          "LLim12(0)", "LLim12Set(0)", "HLim12(0)", "HLim12Set(0)"};
     }
-    QCOMPARE(queued(r), expected);
+    QStringList got;
+    for (const QString& name : names) {
+      QWidget* w = r.form.findChild<QWidget*>(name);
+      auto* slider = qobject_cast<QSlider*>(w);
+      got << (slider ? QString::number(slider->value()) : qobject_cast<QLineEdit*>(w)->text());
+    }
+    QCOMPARE(got.join(' '), shown);
   }
 };
 
