@@ -29,13 +29,13 @@ double leadingNumber(const QString& text) {
 
 std::optional<uint32_t> wholeDecimal(const QString& text) {
   const QString t = text.trimmed();
-  if (t.isEmpty() || t.size() > 10) return std::nullopt;
+  if (t.isEmpty()) return std::nullopt;
   uint64_t value = 0;
   for (const QChar c : t) {
     if (c < '0' || c > '9') return std::nullopt;
     value = value * 10 + static_cast<uint64_t>(c.unicode() - '0');
+    if (value > 2147483647u) return std::nullopt;
   }
-  if (value > 2147483647u) return std::nullopt;
   return static_cast<uint32_t>(value);
 }
 

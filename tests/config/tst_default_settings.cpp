@@ -28,7 +28,7 @@ class DefaultSettings : public QObject {
     row("SetAna8DefaultLimits;SetAna12DefaultLimits",
         {"SLD 0 0 FF", "SLD 1 0 FF", "SLD 2 0 FF", "SLD 3 0 FF", "SLD 4 0 FFF", "SLD 5 0 FFF"});
     // The boxes are sent, also beyond their sliders' range.
-    row("HLimSet(2)=200;LLimSet(2)=16;LLim(0)= 300 ;LLim12(1)=65535;SetAna8DefaultLimits;"
+    row("HLimSet(2)=200;LLimSet(2)=16;LLim(0)= 300 ;LLim12(1)=000000000065535;SetAna8DefaultLimits;"
         "SetAna12DefaultLimits",
         {"SLD 0 12C FF", "SLD 1 0 FF", "SLD 2 10 C8", "SLD 3 0 FF", "SLD 4 0 FFF",
          "SLD 5 FFFF FFF"});
