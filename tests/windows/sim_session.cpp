@@ -1,0 +1,80 @@
+#include "sim_session.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <sstream>
+
+namespace wintest {
+
+namespace {
+
+std::string log_path;
+
+std::string read_whole_file(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string text;
+  char chunk[4096];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) text.append(chunk, got);
+  CloseHandle(file);
+  return text;
+}
+
+// A log line reads "<seconds> <direction> <text>"; received lines have a
+// direction starting with "in".
+bool logged_in(const std::string& log, const std::string& escaped_text) {
+  std::istringstream lines(log);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const size_t first = line.find(' ');
+    if (first == std::string::npos) continue;
+    const size_t direction = line.find_first_not_of(' ', first);
+    if (direction == std::string::npos || line.compare(direction, 2, "in") != 0) continue;
+    if (line.find(escaped_text, direction) != std::string::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void set_sim_log_path(const std::string& path) {
+  log_path = path;
+}
+
+SimLogWatch::SimLogWatch() : start_(read_whole_file(log_path).size()) {}
+
+bool SimLogWatch::received(const std::string& escaped_text) const {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const std::string log = read_whole_file(log_path);
+    if (log.size() > start_ && logged_in(log.substr(start_), escaped_text)) return true;
+    if (GetTickCount() - start > 10000) return false;
+    Sleep(20);
+  }
+}
+
+std::string log_escaped(const std::string& bytes) {
+  std::string out;
+  for (const char c : bytes) {
+    const unsigned u = static_cast<unsigned char>(c);
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\\') {
+      out += "\\\\";
+    } else if (u < 32 || u > 126) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", u);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace wintest

@@ -1,0 +1,28 @@
+// What the test program knows of the simulated module at the far end of
+// COM1: the file where it logs every line in and out.
+#ifndef BRIMTALLY_TESTS_WINDOWS_SIM_SESSION_H
+#define BRIMTALLY_TESTS_WINDOWS_SIM_SESSION_H
+
+#include <string>
+
+namespace wintest {
+
+void set_sim_log_path(const std::string& path);
+// Watches the log from the moment it is made.
+class SimLogWatch {
+ public:
+  SimLogWatch();
+  // Waits (a generous bound) until the simulator has logged, since the watch
+  // began, a received line holding text in the log's escaped form ("\r" for
+  // CR, "\n" for LF).
+  bool received(const std::string& escaped_text) const;
+
+ private:
+  size_t start_;
+};
+// The byte escaping the simulator's log uses.
+std::string log_escaped(const std::string& bytes);
+
+}  // namespace wintest
+
+#endif  // BRIMTALLY_TESTS_WINDOWS_SIM_SESSION_H
