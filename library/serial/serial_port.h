@@ -54,31 +54,35 @@ struct PortEnvironment {
 class PortOperations {
  public:
   virtual ~PortOperations() = default;
-  virtual int read_char(SerialPort& port);                                  // 1
-  virtual int reserved_op_a(SerialPort& port);                              // 2
-  virtual int write_char(SerialPort& port, int byte);                       // 3
-  virtual int close(SerialPort& port);                                      // 4
+  virtual int read_char(SerialPort& port);             // 1
+  virtual int reserved_op_a(SerialPort& port);         // 2
+  virtual int write_char(SerialPort& port, int byte);  // 3
+  virtual int close(SerialPort& port);                 // 4
   virtual int set_params(SerialPort& port, int32_t baud, int parity, int data_bits,
-                         int stop_bits);                                    // 5
-  virtual int set_xonxoff(SerialPort& port, int on);                        // 6
-  virtual int set_rtscts(SerialPort& port, int on);                         // 7
-  virtual int set_dtrdsr(SerialPort& port, int on);                         // 8
-  virtual int set_dtr(SerialPort& port, int on);                            // 9
-  virtual int set_rts(SerialPort& port, int on);                            // 10
-  virtual int tx_free(SerialPort& port);                                    // 11
-  virtual int tx_count(SerialPort& port);                                   // 12
-  virtual int rx_free(SerialPort& port);                                    // 13
-  virtual int rx_count(SerialPort& port);                                   // 14
-  virtual int clear_tx(SerialPort& port);                                   // 15
+                         int stop_bits);                                     // 5
+  virtual int set_xonxoff(SerialPort& port, int on);                         // 6
+  virtual int set_rtscts(SerialPort& port, int on);                          // 7
+  virtual int set_dtrdsr(SerialPort& port, int on);                          // 8
+  virtual int set_dtr(SerialPort& port, int on);                             // 9
+  virtual int set_rts(SerialPort& port, int on);                             // 10
+  virtual int tx_free(SerialPort& port);                                     // 11
+  virtual int tx_count(SerialPort& port);                                    // 12
+  virtual int rx_free(SerialPort& port);                                     // 13
+  virtual int rx_count(SerialPort& port);                                    // 14
+  virtual int clear_tx(SerialPort& port);                                    // 15
   virtual int write_block(SerialPort& port, const void* bytes, int length);  // 16
   virtual int read_block(SerialPort& port, void* buffer, int length);        // 17
-  virtual int dump(SerialPort& port, LinePrinter print_line);               // 18
-  virtual int send_break(SerialPort& port, int ms);                         // 19
-  virtual int modem_status(SerialPort& port);                               // 20
-  virtual int line_status(SerialPort& port);                                // 21
-  virtual int clear_line_status(SerialPort& port);                          // 22
-  virtual int reserved_op_b(SerialPort& port, int number);                  // 23
-  virtual SerialPort* clear_status(SerialPort& port);                       // 24
+  virtual int dump(SerialPort& port, LinePrinter print_line);                // 18
+  virtual int send_break(SerialPort& port, int ms);                          // 19
+  virtual int modem_status(SerialPort& port);                                // 20
+  virtual int line_status(SerialPort& port);                                 // 21
+  virtual int clear_line_status(SerialPort& port);                           // 22
+  virtual int reserved_op_b(SerialPort& port, int number);                   // 23
+  virtual SerialPort* clear_status(SerialPort& port);                        // 24
+  // Puts up to two bytes back in front of the receive queue, so that a line
+  // too long for its buffer loses nothing; the next reads return them first.
+  // Default: not supported (the bytes are lost).
+  virtual int unread(SerialPort& port, const uint8_t* bytes, int length);
 };
 
 // One per open attempt, owned by the caller of port_open until its close
@@ -99,11 +103,16 @@ struct SerialPort {
 SerialPort* port_open(int index, int32_t baud, int parity, int data_bits, int stop_bits);
 // Waits ms milliseconds calling the idle hook; 0, or the hook's negative value.
 int port_delay(SerialPort* port, int ms);
+// nullptr restores the default hook.
 void set_idle_hook(IdleHook hook);
 void set_error_text_hook(ErrorTextHook hook);
 // Closes every port still in the live list, newest first.
 void port_exit_close_all();
 PortEnvironment* port_environment();
+// The newest live port object (nullptr when none), and the shared object handed
+// out when memory for a port cannot be had.
+SerialPort* port_live_head();
+SerialPort* port_fallback();
 // Milliseconds on the monotonic clock.
 uint32_t port_ticks();
 
