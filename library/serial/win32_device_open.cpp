@@ -9,12 +9,6 @@ namespace bt {
 
 namespace {
 
-// A 16-bit Windows host running the 32-bit subset has no usable serial API.
-bool host_lacks_serial() {
-  const DWORD version = GetVersion();
-  return (version & 0x80000000u) != 0 && (version & 0xFFu) == 3;
-}
-
 // The settings every port starts from; what is not named here keeps the
 // value the device reported.
 void prepare_settings(DCB& dcb, uint32_t rx_queue_size) {
@@ -64,10 +58,6 @@ DWORD release_device(PortDevice* device) {
 namespace platform {
 
 int open_device(SerialPort& port) {
-  if (host_lacks_serial()) {
-    port.status = kNotSupported;
-    return kNotSupported;
-  }
   PortDevice* device = make_device(*port.environment);
   if (device == nullptr) return kNoMemory;
   port.driver_kind = kDriverKindWin32;

@@ -1,5 +1,6 @@
-// What the Win32 host gives the driver: its millisecond tick and the default
-// idle hook, which keeps the calling thread's windows alive during a wait.
+// What the Win32 host gives the driver: the host check, its millisecond tick
+// and the default idle hook, which keeps the calling thread's windows alive
+// during a wait.
 #include "serial/platform.h"
 #include "serial/win32_device.h"
 
@@ -10,6 +11,12 @@ uint32_t port_ticks() {
 }
 
 namespace platform {
+
+// A 16-bit Windows host running the 32-bit subset has no usable serial API.
+bool host_supported() {
+  const DWORD version = GetVersion();
+  return !((version & 0x80000000u) != 0 && (version & 0xFFu) == 3);
+}
 
 int default_idle_hook(SerialPort*) {
   MSG message;

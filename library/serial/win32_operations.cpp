@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <new>
 
 #include "serial/live_ports.h"
 #include "serial/platform.h"
@@ -86,8 +87,10 @@ bool query_device(PortDevice& device, COMSTAT& counts) {
 namespace platform {
 
 PortOperations& operations() {
-  static Win32Operations table;
-  return table;
+  // Never destroyed: ports still open at exit are closed through it.
+  alignas(Win32Operations) static unsigned char storage[sizeof(Win32Operations)];
+  static Win32Operations* table = new (storage) Win32Operations;
+  return *table;
 }
 
 }  // namespace platform

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "brimtally.h"
 #include "check.h"
@@ -144,11 +146,18 @@ void raw_lines_through_the_simulator() {
   ModuleRecord record = fresh_record();
   record.ReplyTimeout = 200;
   const SimLogWatch watch;
-  std::strcpy(record.MessageText, "QC\rstale text after the line end");
-  CHECK_EQ(export_of<RecordFn>("ex_xmit_msg")(&record), BT_OK);
-  CHECK(watch.received(log_escaped("QC\r")));
+  // The field is cut after its first CR: only "QC" and the CR leave.
+  std::strcpy(record.MessageText, "QC\rSO 1");
+  CHECK_EQ(export_of<RecordFn>("ex_xmit_msg")(&record), 3);
+  CHECK_EQ(record.MessageText[3], '\0');
   CHECK_EQ(read_until(record, "C:"), 6);
   CHECK_EQ(std::string(record.ReplyText), std::string("C:02CF"));
+  // Text left after the CR would run into the next line.
+  std::strcpy(record.MessageText, "QC\r");
+  CHECK_EQ(export_of<RecordFn>("ex_xmit_msg")(&record), 3);
+  const std::vector<std::string> lines = watch.lines_received(2);
+  CHECK_EQ(lines.size(), 2u);
+  for (const std::string& line : lines) CHECK_EQ(line, log_escaped("QC\r"));
   CHECK_EQ(export_of<CloseFn>("btPortClose")(), 0);
 }
 

@@ -23,19 +23,21 @@ std::string read_whole_file(const std::string& path) {
   return text;
 }
 
-// A log line reads "<seconds> <direction> <text>"; received lines have a
-// direction starting with "in".
-bool logged_in(const std::string& log, const std::string& escaped_text) {
+// A log line reads "<seconds> <direction> <text>"; received lines have the
+// direction "in".
+std::vector<std::string> received_lines(const std::string& log) {
+  std::vector<std::string> texts;
   std::istringstream lines(log);
   std::string line;
   while (std::getline(lines, line)) {
     const size_t first = line.find(' ');
     if (first == std::string::npos) continue;
     const size_t direction = line.find_first_not_of(' ', first);
-    if (direction == std::string::npos || line.compare(direction, 2, "in") != 0) continue;
-    if (line.find(escaped_text, direction) != std::string::npos) return true;
+    if (direction == std::string::npos || line.compare(direction, 3, "in ") != 0) continue;
+    const size_t text = line.find_first_not_of(' ', direction + 2);
+    texts.push_back(text == std::string::npos ? std::string() : line.substr(text));
   }
-  return false;
+  return texts;
 }
 
 }  // namespace
@@ -46,11 +48,23 @@ void set_sim_log_path(const std::string& path) {
 
 SimLogWatch::SimLogWatch() : start_(read_whole_file(log_path).size()) {}
 
-bool SimLogWatch::received(const std::string& escaped_text) const {
+std::vector<std::string> SimLogWatch::lines_received(size_t count) const {
   const DWORD start = GetTickCount();
   for (;;) {
     const std::string log = read_whole_file(log_path);
-    if (log.size() > start_ && logged_in(log.substr(start_), escaped_text)) return true;
+    const std::vector<std::string> lines =
+        received_lines(log.size() > start_ ? log.substr(start_) : std::string());
+    if (lines.size() >= count || GetTickCount() - start > 10000) return lines;
+    Sleep(20);
+  }
+}
+
+bool SimLogWatch::received(const std::string& escaped_text) const {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    for (const std::string& line : lines_received(0)) {
+      if (line.find(escaped_text) != std::string::npos) return true;
+    }
     if (GetTickCount() - start > 10000) return false;
     Sleep(20);
   }

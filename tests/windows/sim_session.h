@@ -4,6 +4,7 @@
 #define BRIMTALLY_TESTS_WINDOWS_SIM_SESSION_H
 
 #include <string>
+#include <vector>
 
 namespace wintest {
 
@@ -16,6 +17,9 @@ class SimLogWatch {
   // began, a received line holding text in the log's escaped form ("\r" for
   // CR, "\n" for LF).
   bool received(const std::string& escaped_text) const;
+  // Waits (a generous bound) until the simulator has received count lines
+  // since the watch began, and returns them, escaped.
+  std::vector<std::string> lines_received(size_t count) const;
 
  private:
   size_t start_;
