@@ -201,6 +201,14 @@ void lines_through_the_simulator() {
   drain(port);
   CHECK_EQ(ops.read_char(*port), bt::kBufferEmpty);
   CHECK_EQ(port->status, 0);  // an empty read never fails the port
+
+  // Bytes handed back are received again, in order, before anything else.
+  const uint8_t back[] = {'A', 'B'};
+  CHECK_EQ(ops.unread(*port, back, 2), 0);
+  CHECK_EQ(ops.rx_count(*port), 2);
+  CHECK_EQ(ops.read_char(*port), 'A');
+  CHECK_EQ(ops.read_char(*port), 'B');
+  CHECK_EQ(ops.read_char(*port), bt::kBufferEmpty);
   CHECK_EQ(ops.close(*port), 0);
 }
 
@@ -263,11 +271,20 @@ void waits_keep_the_windows_alive() {
   DestroyWindow(window);
 }
 
-void error_texts() {
-  CHECK_EQ(std::string(bt::port_error_text(-14)), std::string("No 8250 present"));
-  CHECK_EQ(std::string(bt::port_error_text(-3)), std::string("In use"));
-  CHECK_EQ(std::string(bt::port_error_text(-15)), std::string(bt::port_error_text(-18)));
-  CHECK_EQ(std::string(bt::port_error_text(-43)), std::string("Unknown error code"));
+void a_device_that_vanishes() {
+  bt::SerialPort* port = open_sim_port();
+  CHECK_EQ(port->status, 0);
+  if (port->status != 0) return;
+  CHECK_EQ(sim_control("fault vanish").rfind("ok", 0), 0u);
+  // The far end is gone: the read fails instead of waiting out its time-out
+  // as if the line were merely quiet.
+  char line[100];
+  const DWORD start = GetTickCount();
+  CHECK_EQ(bt::port_read_line(port, line, sizeof line, 13, 20000), bt::kGeneralError);
+  CHECK(GetTickCount() - start < 15000);
+  CHECK_EQ(port->status, bt::kGeneralError);
+  port->ops->close(*port);
+  CHECK(!on_live_list(port));
 }
 
 }  // namespace
@@ -279,7 +296,10 @@ void run_driver_cases() {
   run_case("driver: lines through the simulator", lines_through_the_simulator);
   run_case("driver: write beyond the transmit room", write_beyond_the_transmit_room);
   run_case("driver: waits keep the windows alive", waits_keep_the_windows_alive);
-  run_case("driver: error texts", error_texts);
+}
+
+void run_vanishing_device_case() {
+  run_case("driver: a device that vanishes", a_device_that_vanishes);
 }
 
 }  // namespace wintest

@@ -5,6 +5,8 @@
 namespace wintest {
 
 void run_driver_cases();
+// Leaves COM1 without a device.
+void run_vanishing_device_case();
 
 }  // namespace wintest
 

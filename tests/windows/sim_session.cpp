@@ -10,6 +10,8 @@ namespace wintest {
 namespace {
 
 std::string log_path;
+std::string control_folder;
+int control_sequence = 0;
 
 std::string read_whole_file(const std::string& path) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -44,6 +46,30 @@ std::vector<std::string> received_lines(const std::string& log) {
 
 void set_sim_log_path(const std::string& path) {
   log_path = path;
+}
+
+void set_sim_control_folder(const std::string& path) {
+  control_folder = path;
+}
+
+std::string sim_control(const std::string& command) {
+  const std::string base = control_folder + "\\" + std::to_string(++control_sequence);
+  const std::string draft = base + ".draft";
+  HANDLE file = CreateFileA(draft.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  DWORD written = 0;
+  WriteFile(file, command.data(), static_cast<DWORD>(command.size()), &written, nullptr);
+  CloseHandle(file);
+  // The relay sees the request only once it is whole.
+  if (!MoveFileA(draft.c_str(), (base + ".request").c_str())) return {};
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 15000) {
+    const std::string reply = read_whole_file(base + ".reply");
+    if (!reply.empty()) return reply.substr(0, reply.find_first_of("\r\n"));
+    Sleep(20);
+  }
+  return {};
 }
 
 SimLogWatch::SimLogWatch() : start_(read_whole_file(log_path).size()) {}

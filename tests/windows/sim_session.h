@@ -1,5 +1,6 @@
 // What the test program knows of the simulated module at the far end of
-// COM1: the file where it logs every line in and out.
+// COM1: the file where it logs every line in and out, and a folder through
+// which a relay passes commands to its control socket.
 #ifndef BRIMTALLY_TESTS_WINDOWS_SIM_SESSION_H
 #define BRIMTALLY_TESTS_WINDOWS_SIM_SESSION_H
 
@@ -9,6 +10,11 @@
 namespace wintest {
 
 void set_sim_log_path(const std::string& path);
+// The folder through which control commands reach the simulator.
+void set_sim_control_folder(const std::string& path);
+// Sends one control command; its answer ("ok ..." or "error ..."), or an
+// empty text when none came within a generous bound.
+std::string sim_control(const std::string& command);
 // Watches the log from the moment it is made.
 class SimLogWatch {
  public:
