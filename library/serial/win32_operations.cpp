@@ -1,6 +1,5 @@
 // The operations of the Win32 driver kind.
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <new>
 
@@ -128,7 +127,8 @@ int Win32Operations::set_params(SerialPort& port, int32_t baud, int parity, int 
   // next operation that applies the record.
   dcb.BaudRate = static_cast<DWORD>(baud);
   dcb.ByteSize = static_cast<BYTE>(data_bits);
-  switch (std::toupper(parity)) {
+  // Compared without regard to case; any int may arrive here.
+  switch (parity >= 'a' && parity <= 'z' ? parity - ('a' - 'A') : parity) {
     case 'E':
       dcb.Parity = EVENPARITY;
       break;
