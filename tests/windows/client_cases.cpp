@@ -183,6 +183,11 @@ void typed_operations_on_the_wire() {
   CHECK_EQ(export_of<RecordFn>("btGetDigitalOut")(&record), BT_OK);
   CHECK_EQ(record.DigitalOut, 0x0F);
 
+  // A reply whose checksum is wrong is refused.
+  CHECK_EQ(sim_control("fault badsum 100").rfind("ok", 0), 0u);
+  CHECK_EQ(export_of<RecordFn>("btGetConfiguration")(&record), BT_BAD_CHECKSUM);
+  CHECK_EQ(sim_control("fault off").rfind("ok", 0), 0u);
+
   // No module answers at another address: no usable reply.
   std::strcpy(record.ModuleAddress, "77");
   record.ReplyTimeout = 100;
