@@ -1,0 +1,28 @@
+// Reading one reply line from the port into ReplyText.
+#ifndef BRIMTALLY_REPLY_READER_H
+#define BRIMTALLY_REPLY_READER_H
+
+#include "brimtally.h"
+#include "serial/serial_port.h"
+
+namespace bt {
+
+enum ReadResult : int {
+  kLineRead = 0,
+  kReadError = 103,      // the driver reported an error; ReplyText unchanged
+  kNothingArrived = 104  // no character within ReplyTimeout; ReplyText unchanged
+};
+
+struct LineRead {
+  ReadResult result;
+  int kept;  // characters stored in ReplyText
+};
+
+// Reads one line ending in CR within ReplyTimeout milliseconds (counted from
+// the start of the read) and keeps its printable ASCII characters, codes 32 to
+// 126, in ReplyText.
+LineRead read_reply_line(SerialPort& port, ModuleRecord& record);
+
+}  // namespace bt
+
+#endif  // BRIMTALLY_REPLY_READER_H

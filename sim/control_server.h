@@ -1,0 +1,41 @@
+#pragma once
+#include <poll.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// The control channel: a UNIX stream socket taking one command per line and
+// answering each with one line. Several clients may be connected at once.
+class ControlServer {
+ public:
+  using Handler = std::function<std::string(const std::string&)>;
+
+  ControlServer() = default;
+  ~ControlServer();
+  ControlServer(const ControlServer&) = delete;
+  ControlServer& operator=(const ControlServer&) = delete;
+
+  bool open(const std::string& path, std::string& error);
+  bool isOpen() const { return listen_ >= 0; }
+
+  // Adds the descriptors to watch; `service` then handles those that are ready.
+  void addPollFds(std::vector<pollfd>& fds) const;
+  void service(const std::vector<pollfd>& fds, const Handler& handler);
+
+ private:
+  struct Client {
+    int fd;
+    std::string in, out;
+    bool closing = false;
+  };
+  void flush(Client& c);
+
+  int listen_ = -1;
+  std::string path_;
+  std::vector<Client> clients_;
+};
+
+}  // namespace sim

@@ -1,0 +1,146 @@
+#include "fault_plan.h"
+
+#include <charconv>
+
+#include "frame_codec.h"
+
+namespace sim {
+
+namespace {
+const char* const kPercentKinds[] = {"drop", "badsum", "badaddr", "truncate", "noise", "longline"};
+const char* const kAllCounted[] = {"delay",    "drop",   "badsum",   "badaddr",
+                                   "truncate", "noise",  "longline", "burst",
+                                   "flood",    "vanish", "return",   "power_cycle"};
+
+std::optional<int> parseInt(std::string_view text, int lo, int hi) {
+  int v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v < lo || v > hi)
+    return std::nullopt;
+  return v;
+}
+}  // namespace
+
+bool FaultPlan::isReplyFault(std::string_view kind) {
+  if (kind == "delay") return true;
+  for (auto k : kPercentKinds)
+    if (kind == k) return true;
+  return false;
+}
+
+std::optional<std::string> FaultPlan::configure(std::string_view kind, std::string_view arg) {
+  if (kind == "off") {
+    if (arg.empty()) {
+      delayMs_ = 0;
+      percent_.clear();
+      return std::nullopt;
+    }
+    if (!isReplyFault(arg)) return "unknown fault '" + std::string(arg) + "'";
+    if (arg == "delay") delayMs_ = 0;
+    percent_.erase(std::string(arg));
+    return std::nullopt;
+  }
+  if (kind == "delay") {
+    const auto ms = parseInt(arg, 0, 60000);
+    if (!ms) return "delay takes milliseconds, 0 to 60000";
+    delayMs_ = *ms;
+    return std::nullopt;
+  }
+  if (!isReplyFault(kind)) return "unknown fault '" + std::string(kind) + "'";
+  const auto pct = arg.empty() ? std::optional<int>(100) : parseInt(arg, 0, 100);
+  if (!pct) return std::string(kind) + " takes a percentage, 0 to 100";
+  if (*pct == 0) {
+    percent_.erase(std::string(kind));
+  } else {
+    percent_[std::string(kind)] = *pct;
+  }
+  return std::nullopt;
+}
+
+bool FaultPlan::roll(int percent) {
+  if (percent <= 0) return false;
+  if (percent >= 100) return true;
+  std::uniform_int_distribution<int> d(0, 99);
+  return d(rng_) < percent;
+}
+
+std::string FaultPlan::noiseBytes(size_t count) {
+  std::uniform_int_distribution<int> d(1, 255);
+  std::string out;
+  while (out.size() < count) {
+    const int b = d(rng_);
+    if (b != '\r' && b != '\n') out += static_cast<char>(b);
+  }
+  return out;
+}
+
+ShapedReply FaultPlan::shape(std::string line, bool framed, std::string_view otherAddress) {
+  ShapedReply out;
+  auto pct = [this](const char* kind) {
+    const auto it = percent_.find(kind);
+    return it == percent_.end() ? 0 : it->second;
+  };
+  if (roll(pct("drop"))) {
+    count("drop");
+    out.dropped = true;
+    return out;
+  }
+  if (framed && roll(pct("badaddr"))) {
+    // Same fields and a valid checksum, but another module's address.
+    const size_t addrEnd = line.find(' ', 4);
+    line = line.substr(0, 4) + std::string(otherAddress) +
+           (addrEnd == std::string::npos ? std::string() : line.substr(addrEnd));
+    stampChecksum(line);
+    count("badaddr");
+  }
+  if (framed && roll(pct("badsum"))) {
+    const uint8_t wrong = static_cast<uint8_t>(frameChecksum(line) ^ 0x5A);
+    const std::string digits = hexDigits(wrong, 2);
+    line[1] = digits[0];
+    line[2] = digits[1];
+    count("badsum");
+  }
+  if (roll(pct("truncate"))) {
+    line.resize(line.size() / 2);
+    count("truncate");
+  }
+  if (roll(pct("longline"))) {
+    while (line.size() < kLongLineChars) line += line.empty() ? std::string("X") : line;
+    line.resize(kLongLineChars);
+    count("longline");
+  }
+  if (roll(pct("noise"))) {
+    std::uniform_int_distribution<size_t> n(4, 8);
+    line = noiseBytes(n(rng_)) + line;
+    count("noise");
+  }
+  if (delayMs_ > 0) {
+    out.delayNs = static_cast<int64_t>(delayMs_) * 1'000'000;
+    count("delay");
+  }
+  out.bytes = std::move(line) + "\r";
+  return out;
+}
+
+std::string FaultPlan::countsJson() const {
+  std::string out = "{";
+  bool first = true;
+  for (auto k : kAllCounted) {
+    const auto it = counts_.find(k);
+    if (!first) out += ',';
+    first = false;
+    out += std::string("\"") + k + "\":" + std::to_string(it == counts_.end() ? 0 : it->second);
+  }
+  return out + "}";
+}
+
+std::string FaultPlan::settingsJson() const {
+  std::string out = "{\"delay_ms\":" + std::to_string(delayMs_);
+  for (auto k : kPercentKinds) {
+    const auto it = percent_.find(k);
+    out += std::string(",\"") + k + "\":" + std::to_string(it == percent_.end() ? 0 : it->second);
+  }
+  return out + "}";
+}
+
+}  // namespace sim

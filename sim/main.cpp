@@ -1,0 +1,22 @@
+// brimtally-sim: simulated Brimtally modules on a pseudo-terminal.
+#include <cstdio>
+
+#include "options.h"
+#include "simulator.h"
+
+int main(int argc, char** argv) {
+  sim::ParseResult parsed = sim::parseOptions(argc, argv);
+  if (!parsed.options) {
+    std::fputs(parsed.message.c_str(), parsed.exitCode == 0 ? stdout : stderr);
+    return parsed.exitCode;
+  }
+  sim::Simulator simulator(std::move(*parsed.options));
+  std::string error;
+  if (!simulator.start(error)) {
+    std::fprintf(stderr, "brimtally-sim: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("%s\n", simulator.devicePath().c_str());
+  std::fflush(stdout);
+  return simulator.run();
+}

@@ -1,0 +1,102 @@
+#include "pty_device.h"
+
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace sim {
+
+bool placeLink(const std::string& linkPath, const std::string& target, std::string& error) {
+  struct stat st {};
+  if (lstat(linkPath.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+    error = "--link " + linkPath + ": exists and is not a symbolic link; not replacing it";
+    return false;
+  }
+  const std::string tmp = linkPath + ".tmp" + std::to_string(getpid());
+  ::unlink(tmp.c_str());
+  if (::symlink(target.c_str(), tmp.c_str()) != 0 || ::rename(tmp.c_str(), linkPath.c_str()) != 0) {
+    error = "--link " + linkPath + ": " + std::strerror(errno);
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+void removeLink(const std::string& linkPath, const std::string& target) {
+  std::vector<char> buf(4096);
+  const ssize_t n = ::readlink(linkPath.c_str(), buf.data(), buf.size() - 1);
+  if (n < 0) return;
+  if (std::string(buf.data(), static_cast<size_t>(n)) == target) ::unlink(linkPath.c_str());
+}
+
+bool PtyDevice::open(const std::string& linkPath, std::string& error) {
+  close();
+  const int m = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (m < 0 || ::grantpt(m) != 0 || ::unlockpt(m) != 0) {
+    error = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
+    if (m >= 0) ::close(m);
+    return false;
+  }
+  const char* name = ::ptsname(m);
+  if (name == nullptr) {
+    error = std::string("ptsname: ") + std::strerror(errno);
+    ::close(m);
+    return false;
+  }
+  const std::string path = name;
+  const int s = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (s < 0) {
+    error = "cannot open " + path + ": " + std::strerror(errno);
+    ::close(m);
+    return false;
+  }
+  termios tio{};
+  if (::tcgetattr(s, &tio) == 0) {
+    ::cfmakeraw(&tio);
+    ::cfsetspeed(&tio, B9600);
+    ::tcsetattr(s, TCSANOW, &tio);
+  }
+  if (!linkPath.empty() && !placeLink(linkPath, path, error)) {
+    ::close(s);
+    ::close(m);
+    return false;
+  }
+  watch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watch_ >= 0 && ::inotify_add_watch(watch_, path.c_str(), IN_CLOSE) < 0) {
+    ::close(watch_);
+    watch_ = -1;
+  }
+  master_ = m;
+  slave_ = s;
+  path_ = path;
+  link_ = linkPath;
+  return true;
+}
+
+void PtyDevice::onFarSideClosed() {
+  char buf[4096];
+  while (::read(watch_, buf, sizeof buf) > 0) {
+  }
+  // Our own descriptor is open all the time, so a close seen here is a
+  // client's. The flag belongs to the client that set it and ends with it.
+  ::ioctl(slave_, TIOCNXCL);
+}
+
+void PtyDevice::close() {
+  if (watch_ >= 0) ::close(watch_);
+  watch_ = -1;
+  if (!link_.empty()) removeLink(link_, path_);
+  if (slave_ >= 0) ::close(slave_);
+  if (master_ >= 0) ::close(master_);
+  slave_ = master_ = -1;
+}
+
+}  // namespace sim
