@@ -64,6 +64,7 @@ bt::SerialPort* open_sim_port() {
 void ports_that_cannot_open() {
   bt::SerialPort* missing = bt::port_open(kMissingPort, 9600, 'N', 8, 1);
   CHECK_EQ(missing->status, bt::kNoDevice);
+  CHECK_EQ(std::string(bt::port_error_text(missing->status)), std::string("No 8250 present"));
   CHECK_EQ(missing->driver_kind, bt::kDriverKindWin32);
   CHECK_EQ(missing->port_index, kMissingPort);
   CHECK(missing->device == nullptr);
@@ -83,6 +84,7 @@ void ports_that_cannot_open() {
 
   bt::SerialPort* refused = bt::port_open(kRefusingPort, 9600, 'N', 8, 1);
   CHECK_EQ(refused->status, bt::kInUse);
+  CHECK_EQ(std::string(bt::port_error_text(refused->status)), std::string("In use"));
   CHECK(refused->device == nullptr);
   CHECK_EQ(refused->ops->close(*refused), 0);
 }
