@@ -253,10 +253,22 @@ std::string numbered_line(int n) {
   return line;
 }
 
+bool resumed = false;
+
+DWORD WINAPI resume_sim_later(void*) {
+  Sleep(500);
+  resumed = sim_control("!cont") == "ok";
+  return 0;
+}
+
 void a_write_held_by_the_system_keeps_its_bytes() {
   bt::SerialPort* port = open_sim_port();
   CHECK_EQ(port->status, 0);
   if (port->status != 0) return;
+  // A reply waits to be read while the write below is in flight.
+  CHECK_EQ(bt::port_write_string(port, "QC", 13), 0);
+  const DWORD start = GetTickCount();
+  while (port->ops->rx_count(*port) < 7 && GetTickCount() - start < 10000) Sleep(5);
   const SimLogWatch watch;
   // With the far end not reading, the system soon holds a write in flight;
   // the caller's buffer is refilled at once for the next block.
@@ -270,10 +282,21 @@ void a_write_held_by_the_system_keeps_its_bytes() {
     block.assign(block.size(), '?');
   }
   CHECK(port->device->write_pending);
-  CHECK_EQ(sim_control("!cont"), std::string("ok"));
-  // The next write waits for the one in flight, then goes out after it.
+  char line[100];
+  CHECK_EQ(bt::port_read_line(port, line, sizeof line, 13, 5000), 0);
+  CHECK_EQ(std::string(line), std::string("C:02CF"));
+  CHECK(port->device->write_pending);
+  // The next write waits for the one in flight (until the far end reads
+  // again), then goes out after it.
+  HANDLE resumer = CreateThread(nullptr, 0, resume_sim_later, nullptr, 0, nullptr);
+  CHECK(resumer != nullptr);
   block = numbered_line(lines++);
   CHECK_EQ(port->ops->write_block(*port, block.data(), static_cast<int>(block.size())), 0);
+  if (resumer != nullptr) {
+    CHECK_EQ(WaitForSingleObject(resumer, 30000), WAIT_OBJECT_0);
+    CloseHandle(resumer);
+  }
+  CHECK(resumed);
 
   const std::vector<std::string> received = watch.lines_received(static_cast<size_t>(lines));
   CHECK_EQ(received.size(), static_cast<size_t>(lines));
