@@ -308,6 +308,28 @@ void a_write_held_by_the_system_keeps_its_bytes() {
   CHECK_EQ(port->ops->close(*port), 0);
 }
 
+void closing_with_a_write_in_flight() {
+  bt::SerialPort* port = open_sim_port();
+  CHECK_EQ(port->status, 0);
+  if (port->status != 0) return;
+  CHECK_EQ(sim_control("!stop"), std::string("ok"));
+  const std::string block(1000, ' ');
+  for (int i = 0; i < 100 && !port->device->write_pending; ++i) {
+    port->ops->write_block(*port, block.data(), static_cast<int>(block.size()));
+  }
+  CHECK(port->device->write_pending);
+  // The write is abandoned, not waited for: the far end may never read.
+  CHECK_EQ(port->ops->close(*port), 0);
+  CHECK(!on_live_list(port));
+  CHECK_EQ(sim_control("!cont"), std::string("ok"));
+
+  // End whatever part of the blanks got through, so later cases start clean.
+  port = open_sim_port();
+  CHECK_EQ(bt::port_write_string(port, "", 13), 0);
+  drain(port);
+  CHECK_EQ(port->ops->close(*port), 0);
+}
+
 int messages_seen = 0;
 
 LRESULT CALLBACK count_messages(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -376,6 +398,7 @@ void run_driver_cases() {
   run_case("driver: an over-long line loses nothing", an_overlong_line_loses_nothing);
   run_case("driver: a write held by the system keeps its bytes",
            a_write_held_by_the_system_keeps_its_bytes);
+  run_case("driver: closing with a write in flight", closing_with_a_write_in_flight);
   run_case("driver: waits keep the windows alive", waits_keep_the_windows_alive);
 }
 
