@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 
 #include "system_clock.h"
@@ -62,6 +63,8 @@ struct FakeLibrary final : LibraryApi {
 struct FakeBoxes final : MessageBoxes {
   QStringList shown;         // "<kind>|<title>|<text>"
   std::deque<bool> answers;  // none left: OK / Yes
+  // Runs while a box is open, as timer ticks do in a real box's event loop.
+  std::function<void()> whileShown;
 
   void ok(const QString& text, const QString& title) override { record("ok", text, title); }
   bool okCancel(const QString& text, const QString& title) override {
@@ -72,6 +75,7 @@ struct FakeBoxes final : MessageBoxes {
   }
   bool record(const char* kind, const QString& text, const QString& title) {
     shown << QString("%1|%2|%3").arg(kind, title, text);
+    if (whileShown) whileShown();
     if (answers.empty()) return true;
     const bool a = answers.front();
     answers.pop_front();
