@@ -2,6 +2,7 @@
 // they queue, refused limit boxes, the lights each edit and send leaves, and
 // the limit sliders' crossing guard.
 #include <QtTest>
+#include <algorithm>
 
 #include "colours.h"
 #include "light.h"
@@ -11,122 +12,95 @@ class DefaultSettings : public QObject {
   Q_OBJECT
 
  private slots:
-  // On an open port with an empty buffer: the script, the commands it
-  // queues (or a tick sent), and the message it shows (part of it; none when empty).
-  void commandsQueued_data() {
+  // On an open port with an empty buffer, every light green and the report
+  // saved: the script; the commands it queued (or a tick sent), "|" between
+  // them; the lights it left orange, with "unsaved" when the report no longer
+  // counts as saved; and the message shown (part of it).
+  void commandsAndLights_data() {
     QTest::addColumn<QString>("script");
-    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<QString>("commands");
+    QTest::addColumn<QString>("orange");
     QTest::addColumn<QString>("message");
-    const auto row = [](const char* script, QStringList commands, QString message = {}) {
-      QTest::newRow(script) << QString(script) << commands << message;
+    const auto row = [](QString script, const char* commands, const char* orange,
+                        QString message = {}) {
+      QTest::newRow(qPrintable(script)) << script << commands << orange << message;
     };
-    row("UpdateConfig", {"CO 0", "QC"});
-    row("ConfigReq(0);ConfigReq(5);UpdateConfig", {"CO 21", "QC"});
+    const char* asked = "Ana12Alarm Ana8Alarm IODirAlarm PWMAlarm unsaved";
+    row("UpdateConfig", "CO 0|QC", asked);
+    const char* edited = "Ana12Alarm Ana8Alarm ConfigAlert IODirAlarm PWMAlarm unsaved";
+    row("ConfigReq(0);ConfigReq(5);UpdateConfig", "CO 21|QC", edited);
     QString all;  // the reserved boxes cannot be ticked
     for (int n = 0; n < 16; ++n) all += QString("ConfigReq(%1);").arg(n);
-    QTest::newRow("all") << all + "UpdateConfig" << QStringList{"CO 33FF", "QC"} << QString();
+    row(all + "UpdateConfig", "CO 33FF|QC", edited);
     row("SetAna8DefaultLimits;SetAna12DefaultLimits",
-        {"SLD 0 0 FF", "SLD 1 0 FF", "SLD 2 0 FF", "SLD 3 0 FF", "SLD 4 0 FFF", "SLD 5 0 FFF"});
+        "SLD 0 0 FF|SLD 1 0 FF|SLD 2 0 FF|SLD 3 0 FF|SLD 4 0 FFF|SLD 5 0 FFF", "unsaved");
     // The boxes are sent, also beyond their sliders' range.
-    row("HLimSet(2)=200;LLimSet(2)=16;LLim(0)= 300 ;LLim12(1)=000000000065535;SetAna8DefaultLimits;"
-        "SetAna12DefaultLimits",
-        {"SLD 0 12C FF", "SLD 1 0 FF", "SLD 2 10 C8", "SLD 3 0 FF", "SLD 4 0 FFF",
-         "SLD 5 FFFF FFF"});
-    for (const char* bad : {"", "12.5", "-3", "abc", "1 2", "2147483648"}) {
-      QTest::newRow(qPrintable(QString("refused '%1'").arg(bad)))
-          << QString("HLim(3)=%1;SetAna8DefaultLimits;SetAna12DefaultLimits").arg(bad)
-          << QStringList{"SLD 4 0 FFF", "SLD 5 0 FFF"}
-          << QString("8 bit channel 3 high limit box holds \"%1\"").arg(bad);
+    row("HLimSet(2)=200;LLimSet(2)=16;LLim(0)= 300 ;LLim12(1)=000000000065535;"
+        "SetAna8DefaultLimits;SetAna12DefaultLimits",
+        "SLD 0 12C FF|SLD 1 0 FF|SLD 2 10 C8|SLD 3 0 FF|SLD 4 0 FFF|SLD 5 FFFF FFF", "unsaved");
+    for (const char* bad : {"", "12.5", "-3", "abc", "2147483648"}) {
+      row(QString("HLim(3)=%1;SetAna8DefaultLimits").arg(bad), "", "Ana8Alarm",
+          QString("8 bit channel 3 high limit box holds \"%1\"").arg(bad));
     }
-    row("LLim12(0)=0x10;SetAna12DefaultLimits", {},
+    row("LLim12(0)=0x10;SetAna8DefaultLimits;SetAna12DefaultLimits",
+        "SLD 0 0 FF|SLD 1 0 FF|SLD 2 0 FF|SLD 3 0 FF", "Ana12Alarm unsaved",
         "12 bit channel 4 low limit box holds \"0x10\"");
+    // Three free slots: channel 3 is dropped, the light still turns green.
     row("DataSent=A;Send;Send;Send;Send;Send;SetAna8DefaultLimits",
-        {"A", "A", "A", "A", "A", "SLD 0 0 FF", "SLD 1 0 FF", "SLD 2 0 FF"},
+        "A|A|A|A|A|SLD 0 0 FF|SLD 1 0 FF|SLD 2 0 FF", "unsaved",
         "Not enough room in the Command Buffer.  Go SLOWER!!");
     // The high time is rounded half to even; the period runs from 16 to 32767.
-    row("SetDefaultPWM", {"SP 3E8 1F4"});
-    row("PWMPeriodSet=1001;SetDefaultPWM", {"SP 3E9 1F4"});
-    row("PWMPeriodSet=1003;SetDefaultPWM", {"SP 3EB 1F6"});
-    row("PWMPeriodSet=18;PWMPctSet=25;SetDefaultPWM", {"SP 12 4"});
-    row("PWMPeriodSet=30;PWMPctSet=25;SetDefaultPWM", {"SP 1E 8"});
-    row("PWMPeriodSet=5;PWMPctSet=0;SetDefaultPWM", {"SP 10 0"});
-    row("PWMPeriodSet=40000;PWMPctSet=120;SetDefaultPWM", {"SP 7FFF 7FFF"});
-    row("PWMPeriod=2000;PWMPct=1;ComDlyTxt=100;SetDefaultPWM;SetDelay", {"SP 3E8 1F4", "CD 32"});
-    row("ComDlySldr=255;SetDelay;ComDlySldr=-1;SetDelay", {"CD FE", "CD 0"});
-    // Every line "I" in the design, then outputs after a reply; lines locked
-    // by the configuration count by their captions.
+    row("SetDefaultPWM", "SP 3E8 1F4", "unsaved");
+    row("PWMPeriodSet=1001;SetDefaultPWM", "SP 3E9 1F4", "unsaved");
+    row("PWMPeriodSet=1003;SetDefaultPWM", "SP 3EB 1F6", "unsaved");
+    row("PWMPeriodSet=18;PWMPctSet=25;SetDefaultPWM", "SP 12 4", "unsaved");
+    row("PWMPeriodSet=5;PWMPctSet=0;SetDefaultPWM", "SP 10 0", "unsaved");
+    row("PWMPeriodSet=40000;PWMPctSet=120;SetDefaultPWM", "SP 7FFF 7FFF", "unsaved");
+    // Typed values only mark their group unsent; the sliders are sent.
+    row("PWMPeriod=2000;ComDlyTxt=100", "", "CommDelayAlarm PWMAlarm");
+    row("PWMPct=1;ComDlyTxt=100;SetDefaultPWM;SetDelay", "SP 3E8 1F4|CD 32", "unsaved");
+    row("ComDlySldr=255;SetDelay;ComDlySldr=-1;SetDelay", "CD FE|CD 0", "unsaved");
+    // Every line "I" in the design, outputs after a reply; lines locked by the
+    // configuration count by their captions.
     row("SetDefaultPortDir;<<C:0000;SetDefaultPortDir;DDir(0);DDir(7);DDir(3);DDir(3);"
         "SetDefaultPortDir;<<C:0208;SetDefaultPortDir",
-        {"SBD FF", "SBD 0", "SBD 81", "SBD 1"});
+        "SBD FF|SBD 0|SBD 81|SBD 1", "unsaved");
     row("NetBaud=0;SetNetBaud;NetBaud=1;SetNetBaud;NetBaud=2;SetNetBaud;NetBaud=3;SetNetBaud;"
         "NetBaud=4;SetNetBaud;NetBaud=5;SetNetBaud",
-        {"CB 3", "CB 12", "CB 24", "CB 96", "CB 19", "CB 57"});
+        "CB 3|CB 12|CB 24|CB 96|CB 19|CB 57", "unsaved");
+    row("LLimSet(1)=7", "", "Ana8Alarm");
+    row("HLim12Set(0)=9", "", "Ana12Alarm");
+    row("LLim12(0)=9", "", "Ana12Alarm");
+    row("PWMPctSet=9", "", "PWMAlarm");
+    row("DDir(2)", "", "IODirAlarm");
+    row("NetBaud=1", "", "NetBaudAlarm");
+    row("ComDlySldr=9", "", "CommDelayAlarm");
+    row("ConfigReq(3)", "", "ConfigAlert");
   }
-  void commandsQueued() {
+  void commandsAndLights() {
     QFETCH(QString, script);
-    QFETCH(QStringList, commands);
+    QFETCH(QString, commands);
+    QFETCH(QString, orange);
     QFETCH(QString, message);
     Rig r;
     r.openAndDrain();
+    for (Light* l : r.form.findChildren<Light*>()) l->setColour(colours::Sent);
+    r.s.ParamsSaved = true;
     run(r, script);
-    QStringList queued = r.lib.sent();  // what a reply's tick sent first
+    QStringList queued = r.lib.sent();
     for (int i = 0; i < CommandBuffer::kSlots; ++i) queued << r.s.Commands.slot(i);
     queued.removeAll(QString());
-    QCOMPARE(queued, commands);
+    QCOMPARE(queued.join('|'), commands);
+    QStringList unsent;
+    for (Light* l : r.form.findChildren<Light*>()) {
+      if (l->colour() == colours::Unsent) unsent << l->objectName();
+    }
+    std::sort(unsent.begin(), unsent.end());
+    if (!r.s.ParamsSaved) unsent << "unsaved";
+    QCOMPARE(unsent.join(' '), orange);
     QCOMPARE(r.boxes.shown.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty())
       QVERIFY2(r.boxes.shown[0].contains(message), qPrintable(r.boxes.shown[0]));
-  }
-
-  // An edit paints only its group's light orange; the send paints it green,
-  // also when the buffer dropped part of it, and marks the report unsaved. A
-  // refused send changes neither. A new configuration asks again for the four
-  // groups it governs.
-  void editsAndSendsPaintTheirLight_data() {
-    QTest::addColumn<QString>("edit");
-    QTest::addColumn<QString>("send");
-    QTest::addColumn<QStringList>("orange");
-    QTest::addColumn<bool>("sent");
-    const auto row = [](const char* edit, const char* send, QStringList orange, bool sent = true) {
-      QTest::newRow(edit) << edit << send << orange << sent;
-    };
-    row("LLimSet(1)=7", "SetAna8DefaultLimits", {"Ana8Alarm"});
-    row("HLim(2)=9", "SetAna8DefaultLimits", {"Ana8Alarm"});
-    row("DataSent=A;Send;Send;Send;Send;Send;Send;HLim(2)=9", "SetAna8DefaultLimits",
-        {"Ana8Alarm"});
-    row("HLim(2)=x", "SetAna8DefaultLimits", {"Ana8Alarm"}, false);
-    row("HLim12Set(0)=9", "SetAna12DefaultLimits", {"Ana12Alarm"});
-    row("PWMPctSet=9", "SetDefaultPWM", {"PWMAlarm"});
-    row("DDir(2)", "SetDefaultPortDir", {"IODirAlarm"});
-    row("NetBaud=1", "SetNetBaud", {"NetBaudAlarm"});
-    row("ComDlySldr=9", "SetDelay", {"CommDelayAlarm"});
-    row("ComDlyTxt=9", "SetDelay", {"CommDelayAlarm"});
-    row("ConfigReq(3)", "UpdateConfig",
-        {"ConfigAlert", "Ana8Alarm", "Ana12Alarm", "PWMAlarm", "IODirAlarm"}, false);
-  }
-  void editsAndSendsPaintTheirLight() {
-    QFETCH(QString, edit);
-    QFETCH(QString, send);
-    QFETCH(QStringList, orange);
-    QFETCH(bool, sent);
-    Rig r;
-    r.openAndDrain();
-    const QList<Light*> lights = r.form.findChildren<Light*>();
-    for (Light* l : lights) l->setColour(colours::Sent);
-    r.s.ParamsSaved = true;
-    run(r, edit);
-    QStringList shown;
-    for (Light* l : lights) {
-      if (l->colour() == colours::Unsent) shown << l->objectName();
-    }
-    QCOMPARE(shown, orange.mid(0, 1));
-    run(r, send);
-    shown.clear();
-    for (Light* l : lights) {
-      if (l->colour() == colours::Unsent) shown << l->objectName();
-    }
-    QCOMPARE(shown.size(), sent ? 0 : orange.size());
-    QCOMPARE(r.s.ParamsSaved, !sent && send != "UpdateConfig");
   }
 
   // A slider that crosses the other limit of its channel pushes it along;
