@@ -1,7 +1,8 @@
 // The main window. Its handlers carry the names of the controls and events
 // they serve (control, underscore, event); array handlers take the index.
 // The handlers live in files by concern: start-up here, the polling cycle,
-// port selection, the configuration reply and exit handling beside it.
+// port selection, the configuration bits, each default-setting editor, exit
+// handling and the report beside it.
 #pragma once
 
 #include <QString>
