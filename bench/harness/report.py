@@ -6,7 +6,7 @@ def verdict(ok):
 
 
 def render(info, started, load_before, load_after, rounds, txn_count, raw_count, sweeps, unpaced, paced,
-           scale, lines, mandated_ms, program):
+           scale, lines, mandated_ms, program, realtime_ok=True):
     out = ["# Benchmark results", "",
            "Written by `scripts/bench` (about ten minutes; `scripts/bench --quick` checks the "
            "set-up in one). Ratios between clients of the same run are what count; absolute "
@@ -15,6 +15,11 @@ def render(info, started, load_before, load_after, rounds, txn_count, raw_count,
                "after; other builds and tests were running beside it, so compare the clients "
                "within one run, not against other machines."
                % (started, info["nproc"], info["cpu"], info["kernel"], load_before, load_after))
+    if not realtime_ok:
+        out.append("")
+        out.append("**Real-time priority was not permitted** (`chrt --fifo` needs root or "
+                   "CAP_SYS_NICE): the simulator and the runs labelled real-time below ran at "
+                   "normal priority.")
     out.append("")
     out.append("Clients: **brimtally** = `btGetAllIO` through `libbrimtally.so.1` loaded with "
                "`dlopen`; **pyserial** = Python 3 on pyserial 3.5; **libserialport** = C on "

@@ -23,6 +23,19 @@ MANDATED_MS = 50 + 3 * 10    # the pause and the three flush reads before each w
 ADDRESS = "01"
 
 
+def realtime_allowed():
+    """chrt --fifo needs root or CAP_SYS_NICE."""
+    return subprocess.run(["chrt", "--fifo", "1", "true"], capture_output=True).returncode == 0
+
+
+REALTIME = realtime_allowed()
+
+
+def realtime(priority):
+    """The command prefix that runs a process at a real-time priority, where allowed."""
+    return ["chrt", "--fifo", str(priority)] if REALTIME else []
+
+
 def percentile(values, p):
     ordered = sorted(values)
     return ordered[min(len(ordered) - 1, int(round(p / 100 * (len(ordered) - 1))))]
@@ -52,7 +65,7 @@ class Simulator:
         self.link = os.path.join(workdir, "pty-%s" % name)
         # The simulator is the measuring instrument: at real-time priority its
         # timestamps are not held up by other work on the machine.
-        args = ["chrt", "--fifo", "60",
+        args = realtime(60) + [
                 os.path.join(build, "bin", "brimtally-sim"), "--drift", "0",
                 "--die-with-parent", "--log", self.log_path, "--link", self.link]
         if not banner:
@@ -97,7 +110,7 @@ class Clients:
             realtime=False):
         args, extra_env = self.command(name, sim, mode, count, baud, timeout_ms, addresses)
         if realtime:
-            args = ["chrt", "--fifo", "50"] + args
+            args = realtime(50) + args
         env = dict(os.environ, **extra_env)
         done = subprocess.run(args, capture_output=True, text=True, env=env, timeout=600)
         rows, cpu = [], None
@@ -277,7 +290,7 @@ def timed_copy(build, workdir, copy, idle_seconds, realtime):
                BRIMTALLY_REAL_LIBRARY=os.path.join(build, "lib", "libbrimtally.so.1"))
     args = [os.path.join(copy, "bin", "PEXILConfig")]
     if realtime:
-        args = ["chrt", "--fifo", "50"] + args
+        args = realtime(50) + args
     run = subprocess.Popen(args, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(3)  # past start-up and the first replies
     cpu0, wall0 = cpu_ns(run.pid), time.monotonic_ns()
@@ -320,7 +333,7 @@ def main():
     load_after = load_average()
 
     text = render(info, started, load_before, load_after, rounds, rounds * per_round, raw_count, sweeps,
-                  unpaced, paced, scale, lines, MANDATED_MS, program)
+                  unpaced, paced, scale, lines, MANDATED_MS, program, REALTIME)
     print(text)
     with open(results_md, "w") as f:
         f.write(text)
