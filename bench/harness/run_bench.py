@@ -31,7 +31,7 @@ def realtime_allowed():
 REALTIME = realtime_allowed()
 
 
-def realtime(priority):
+def rt_prefix(priority):
     """The command prefix that runs a process at a real-time priority, where allowed."""
     return ["chrt", "--fifo", str(priority)] if REALTIME else []
 
@@ -65,7 +65,7 @@ class Simulator:
         self.link = os.path.join(workdir, "pty-%s" % name)
         # The simulator is the measuring instrument: at real-time priority its
         # timestamps are not held up by other work on the machine.
-        args = realtime(60) + [
+        args = rt_prefix(60) + [
                 os.path.join(build, "bin", "brimtally-sim"), "--drift", "0",
                 "--die-with-parent", "--log", self.log_path, "--link", self.link]
         if not banner:
@@ -110,7 +110,7 @@ class Clients:
             realtime=False):
         args, extra_env = self.command(name, sim, mode, count, baud, timeout_ms, addresses)
         if realtime:
-            args = realtime(50) + args
+            args = rt_prefix(50) + args
         env = dict(os.environ, **extra_env)
         done = subprocess.run(args, capture_output=True, text=True, env=env, timeout=600)
         rows, cpu = [], None
@@ -290,7 +290,7 @@ def timed_copy(build, workdir, copy, idle_seconds, realtime):
                BRIMTALLY_REAL_LIBRARY=os.path.join(build, "lib", "libbrimtally.so.1"))
     args = [os.path.join(copy, "bin", "PEXILConfig")]
     if realtime:
-        args = realtime(50) + args
+        args = rt_prefix(50) + args
     run = subprocess.Popen(args, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(3)  # past start-up and the first replies
     cpu0, wall0 = cpu_ns(run.pid), time.monotonic_ns()
