@@ -12,7 +12,7 @@ def render(info, started, load_before, load_after, rounds, txn_count, raw_count,
            "set-up in one). Ratios between clients of the same run are what count; absolute "
            "times vary with the machine and its load.", ""]
     out.append("Run %s on %d CPUs (%s), kernel %s. Load average (1, 5, 15 min) %s before, %s "
-               "after (the machine is shared with other builds and tests).")
+               "after (the machine is shared with other builds and tests)."
                % (started, info["nproc"], info["cpu"], info["kernel"], load_before, load_after))
     if not realtime_ok:
         out.append("")
