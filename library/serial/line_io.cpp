@@ -2,6 +2,7 @@
 // terminator within a time-out, and a text with an optional terminator.
 #include <cstring>
 
+#include "serial/idle_step.h"
 #include "serial/serial_port.h"
 
 namespace bt {
@@ -68,12 +69,14 @@ int port_read_line(SerialPort* port, char* buffer, uint32_t capacity, int termin
   for (;;) {
     const int c = port->ops->read_char(*port);
     if (c == kBufferEmpty) {
-      // Negative time-outs other than "no limit" expire at once.
-      if (timeout_ms != -1 &&
-          (timeout_ms < 0 || port_ticks() - start >= static_cast<uint32_t>(timeout_ms))) {
-        break;
+      uint32_t remaining = kNoDeadline;
+      if (timeout_ms != -1) {
+        // Negative time-outs other than "no limit" expire at once.
+        const uint32_t elapsed = port_ticks() - start;
+        if (timeout_ms < 0 || elapsed >= static_cast<uint32_t>(timeout_ms)) break;
+        remaining = static_cast<uint32_t>(timeout_ms) - elapsed;
       }
-      const int hook = port->environment->idle_hook(port);
+      const int hook = idle_step(*port->environment, port, remaining, InputSeen::kNoneWaiting);
       if (hook < 0) return line.finish(hook);
       continue;
     }

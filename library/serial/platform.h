@@ -27,6 +27,11 @@ PortOperations& operations();
 
 // Waits briefly for the port to have input, or sleeps briefly; returns 0.
 int default_idle_hook(SerialPort* port);
+// The same wait for a caller that may wait up to ms milliseconds more: it ends
+// as soon as input arrives, but sleeps at most 1 ms while input already waits
+// unread. A caller whose read has just come back empty says so with
+// none_waiting, which spares the check for waiting input. Returns 0.
+int default_idle_wait(SerialPort* port, uint32_t ms, bool none_waiting);
 
 }  // namespace bt::platform
 

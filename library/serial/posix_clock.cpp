@@ -3,12 +3,17 @@
 #include <sys/ioctl.h>
 #include <time.h>
 
+#include <algorithm>
+
 #include "serial/platform.h"
 #include "serial/posix_device.h"
 
 namespace bt {
 
 namespace {
+
+// Bounds one poll; a wait without a deadline simply polls again.
+constexpr uint32_t kLongestPoll = 60'000;
 
 void sleep_one_ms() {
   const timespec one_ms{0, 1'000'000};
@@ -27,26 +32,35 @@ uint32_t port_ticks() {
 
 namespace platform {
 
-// Waits up to 1 ms for input, so a waiting caller uses almost no CPU and sees
-// a byte within a millisecond. When input already waits, or the device has
-// hung up, poll would return at once; sleeping instead keeps a caller that is
-// not reading (port_delay) from spinning.
-int default_idle_hook(SerialPort* port) {
+// Waits up to ms for input: poll returns as soon as a byte arrives, so the
+// wait costs one wake-up yet a caller sees its byte at once. When input
+// already waits, or the device has hung up, poll would return at once;
+// sleeping 1 ms instead keeps a caller that is not reading (port_delay) from
+// spinning, without leaving the input unread for longer than that.
+int default_idle_wait(SerialPort* port, uint32_t ms, bool none_waiting) {
   PortDevice* device =
       port != nullptr && port->driver_kind == kDriverKindPosix ? port->device : nullptr;
   if (device == nullptr || device->pushback_count > 0) {
     sleep_one_ms();
     return 0;
   }
+  // A byte that arrived since the caller's empty read makes poll return at
+  // once, which is what a reader wants.
   int waiting = 0;
-  if (ioctl(device->fd, FIONREAD, &waiting) == 0 && waiting > 0) {
+  if (!none_waiting && ioctl(device->fd, FIONREAD, &waiting) == 0 && waiting > 0) {
     sleep_one_ms();
     return 0;
   }
   pollfd watch{device->fd, POLLIN, 0};
-  const int ready = poll(&watch, 1, 1);
+  const int ready = poll(&watch, 1, static_cast<int>(std::clamp<uint32_t>(ms, 1, kLongestPoll)));
   if (ready > 0 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) sleep_one_ms();
   return 0;
+}
+
+// As a hook in its own right (a host's hook may pass its turns on to it) it
+// knows no deadline, so it waits 1 ms at most.
+int default_idle_hook(SerialPort* port) {
+  return default_idle_wait(port, 1, false);
 }
 
 }  // namespace platform

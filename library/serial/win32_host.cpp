@@ -27,6 +27,12 @@ int default_idle_hook(SerialPort*) {
   return 0;
 }
 
+// The message loop is the host's wait here: each step dispatches what is
+// queued and returns, whatever time the caller has left.
+int default_idle_wait(SerialPort* port, uint32_t, bool) {
+  return default_idle_hook(port);
+}
+
 }  // namespace platform
 
 }  // namespace bt

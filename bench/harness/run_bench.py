@@ -1,0 +1,343 @@
+#!/usr/bin/python3
+"""Runs every benchmark of scripts/bench against brimtally-sim, prints one
+table and writes it, with the machine it ran on, to bench/results.md.
+
+    run_bench.py BUILD_DIR RESULTS_MD [--quick]
+"""
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+from call_log import tick_holds
+from report import render
+from sim_log import SimLog
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+PYTHON = "/usr/bin/python3"  # the Debian interpreter, where python3-serial lives
+MANDATED_MS = 50 + 3 * 10    # the pause and the three flush reads before each write
+ADDRESS = "01"
+
+
+def realtime_allowed():
+    """chrt --fifo needs root or CAP_SYS_NICE."""
+    return subprocess.run(["chrt", "--fifo", "1", "true"], capture_output=True).returncode == 0
+
+
+REALTIME = realtime_allowed()
+
+
+def rt_prefix(priority):
+    """The command prefix that runs a process at a real-time priority, where allowed."""
+    return ["chrt", "--fifo", str(priority)] if REALTIME else []
+
+
+def percentile(values, p):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(round(p / 100 * (len(ordered) - 1))))]
+
+
+def machine():
+    model = "unknown"
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    return {"nproc": os.cpu_count(), "cpu": model, "kernel": os.uname().release}
+
+
+def load_average():
+    with open("/proc/loadavg") as f:
+        return " ".join(f.read().split()[:3])
+
+
+class Simulator:
+    """One brimtally-sim with a log, a link for libserialport and a control socket."""
+
+    def __init__(self, build, workdir, baud=None, addresses=(ADDRESS,), tag="", banner=False):
+        name = "%s%s" % (baud or "unpaced", tag)
+        self.log_path = os.path.join(workdir, "sim-%s.log" % name)
+        self.link = os.path.join(workdir, "pty-%s" % name)
+        # The simulator is the measuring instrument: at real-time priority its
+        # timestamps are not held up by other work on the machine.
+        args = rt_prefix(60) + [
+                os.path.join(build, "bin", "brimtally-sim"), "--drift", "0",
+                "--die-with-parent", "--log", self.log_path, "--link", self.link]
+        if not banner:
+            args.append("--no-banner")
+        for a in addresses:
+            args += ["--address", a]
+        if baud:
+            args += ["--baud", str(baud)]
+        self.process = subprocess.Popen(args, stdout=subprocess.PIPE, text=True)
+        self.device = self.process.stdout.readline().strip()
+        if not self.device:
+            raise RuntimeError("brimtally-sim did not start")
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+        return SimLog(self.log_path)
+
+
+class Clients:
+    """The three clients of one exchange, run with the same arguments."""
+
+    def __init__(self, build):
+        self.build = build
+        self.library = os.path.join(build, "lib", "libbrimtally.so.1")
+        self.shim = os.path.join(build, "lib", "pty_modem_lines.so")
+
+    def command(self, name, sim, mode, count, baud, timeout_ms, addresses=(ADDRESS,)):
+        rest = [mode, str(count), str(baud), str(timeout_ms)]
+        if name == "brimtally":
+            return [os.path.join(self.build, "bin", "brimtally_client"), self.library,
+                    sim.device] + rest + list(addresses), {}
+        if name == "pyserial":
+            return [PYTHON, os.path.join(ROOT, "bench", "peers", "pyserial_client.py"),
+                    sim.device] + rest + [ADDRESS], {}
+        # libserialport takes only names under /dev/ that have a /sys/class/tty
+        # entry; this path resolves to the simulator's link from both places.
+        return ([os.path.join(self.build, "bin", "serialport_client"),
+                 "/dev/../../.." + sim.link] + rest + [ADDRESS], {"LD_PRELOAD": self.shim})
+
+    def run(self, name, sim, mode, count, baud, timeout_ms, addresses=(ADDRESS,),
+            realtime=False):
+        args, extra_env = self.command(name, sim, mode, count, baud, timeout_ms, addresses)
+        if realtime:
+            args = rt_prefix(50) + args
+        env = dict(os.environ, **extra_env)
+        done = subprocess.run(args, capture_output=True, text=True, env=env, timeout=600)
+        rows, cpu = [], None
+        for line in done.stdout.splitlines():
+            fields = line.split()
+            if fields[0] == "cpu":
+                cpu = (float(fields[1]), float(fields[2]), int(fields[3]))
+            else:
+                rows.append((fields[0], int(fields[1]), int(fields[2]), int(fields[3]),
+                             int(fields[4])))
+        if cpu is None:
+            raise RuntimeError("%s failed: %s" % (name, done.stderr.strip()))
+        return rows, cpu
+
+
+PEERS = ("brimtally", "pyserial", "libserialport")
+
+
+def transactions(log, rows):
+    """Wall, overhead and module times in ms of the exchanges that succeeded;
+    and of those that failed, how many the simulator's log shows answered in
+    full inside the client's window, and how many not."""
+    wall, overhead, module, failed = [], [], [], [0, 0]
+    for _, start, _, end, status in rows:
+        exchange = log.exchange(start, end)
+        if status != 0 or exchange is None:
+            failed[0 if exchange is not None else 1] += 1
+            continue
+        arrived, replied = exchange
+        wall.append((end - start) / 1e6)
+        module.append((replied - arrived) / 1e6)
+        overhead.append((end - start) / 1e6 - MANDATED_MS - (replied - arrived) / 1e6)
+    return wall, overhead, module, failed
+
+
+def reply_latency(log, rows):
+    """Microseconds from the reply's last byte leaving the simulator to the
+    client's line read returning; and the count of failed exchanges."""
+    latency, failed = [], 0
+    for _, start, returned, _, chars in rows:
+        exchange = log.exchange(start, returned)
+        if chars <= 0 or exchange is None:
+            failed += 1
+            continue
+        latency.append((returned - exchange[1]) / 1e3)
+    return latency, failed
+
+
+def side_by_side(build, workdir, baud, timeout_ms, rounds, per_round, raw_count):
+    """Item 1 and 2 for one line speed: rounds alternate the clients, so load
+    that comes and goes falls on all of them alike."""
+    clients = Clients(build)
+    sim = Simulator(build, workdir, baud)
+    txn = {p: [] for p in PEERS}
+    txn_rt = {p: [] for p in PEERS}
+    cpu = {p: [0.0, 0.0, 0] for p in PEERS}
+    raw = {p: [] for p in PEERS}
+    raw_rt = {p: [] for p in PEERS}
+    for _ in range(rounds):
+        for p in PEERS:
+            rows, measured = clients.run(p, sim, "txn", per_round, baud or 9600, timeout_ms)
+            txn[p] += rows
+            cpu[p] = [a + b for a, b in zip(cpu[p], measured)]
+            rows, _ = clients.run(p, sim, "txn", per_round, baud or 9600, timeout_ms,
+                                  realtime=True)
+            txn_rt[p] += rows
+    for p in PEERS:
+        raw[p], _ = clients.run(p, sim, "raw", raw_count, baud or 9600, timeout_ms)
+        raw_rt[p], _ = clients.run(p, sim, "raw", raw_count, baud or 9600, timeout_ms,
+                                   realtime=True)
+    log = sim.stop()
+
+    result = {}
+    for p in PEERS:
+        wall, overhead, module, failed = transactions(log, txn[p])
+        _, overhead_rt, _, failed_rt = transactions(log, txn_rt[p])
+        latency, raw_failed = reply_latency(log, raw[p])
+        latency_rt, raw_rt_failed = reply_latency(log, raw_rt[p])
+        if not wall or not overhead_rt or not latency or not latency_rt:
+            raise RuntimeError("%s: no transaction succeeded" % p)
+        result[p] = {
+            "n": len(wall), "failed": sum(failed), "failed_answered": failed[0],
+            "wall_median": statistics.median(wall), "wall_p99": percentile(wall, 99),
+            "module_median": statistics.median(module),
+            "overhead_median": statistics.median(overhead), "overhead_p99": percentile(overhead, 99),
+            "rt_n": len(overhead_rt), "rt_failed": sum(failed_rt),
+            "rt_failed_answered": failed_rt[0],
+            "overhead_rt_median": statistics.median(overhead_rt),
+            "overhead_rt_p99": percentile(overhead_rt, 99),
+            "cpu_share": 100 * cpu[p][0] / cpu[p][1],
+            "cpu_ms_per_txn": 1e3 * cpu[p][0] / len(txn[p]),
+            "wakes_per_txn": cpu[p][2] / len(txn[p]),
+            "latency_n": len(latency), "latency_failed": raw_failed,
+            "latency_median": statistics.median(latency), "latency_p99": percentile(latency, 99),
+            "latency_rt_n": len(latency_rt), "latency_rt_failed": raw_rt_failed,
+            "latency_rt_median": statistics.median(latency_rt),
+            "latency_rt_p99": percentile(latency_rt, 99),
+        }
+    return result
+
+
+def scaling(build, workdir, sweeps):
+    """Item 5: btGetAllIO over 1, 8 and 32 modules on one line."""
+    addresses = ["%02d" % i for i in range(1, 33)]
+    sim = Simulator(build, workdir, None, addresses)
+    clients = Clients(build)
+    result = {}
+    for k in (1, 8, 32):
+        # Short sweeps get more runs, for a median as steady as the long ones'.
+        rows, (c, w, _) = clients.run("brimtally", sim, "sweep", max(sweeps, 32 // k), 9600, 30,
+                                      addresses[:k])
+        times = [(end - start) / 1e6 for _, start, _, end, _ in rows]
+        result[k] = {"sweeps": len(rows), "failed": sum(r[4] for r in rows),
+                     "median_ms": statistics.median(times), "cpu_share": 100 * c / w}
+    sim.stop()
+    return result
+
+
+def codec(build, min_time):
+    """Item 3: Google Benchmark, median of three repetitions."""
+    out = subprocess.run(
+        [os.path.join(build, "bin", "codec_bench"), "--benchmark_format=json",
+         "--benchmark_repetitions=3", "--benchmark_report_aggregates_only=true",
+         "--benchmark_min_time=%s" % min_time], capture_output=True, text=True, check=True)
+    result = {}
+    for b in json.loads(out.stdout)["benchmarks"]:
+        if b.get("aggregate_name") == "median":
+            if b.get("error_occurred"):
+                raise RuntimeError("codec_bench %s: %s" % (b["run_name"], b["error_message"]))
+            result[b["run_name"]] = b["items_per_second"]
+    return result
+
+
+def cpu_ns(pid):
+    """CPU time of all of a process's threads, in nanoseconds (schedstat)."""
+    total = 0
+    for task in os.listdir("/proc/%d/task" % pid):
+        with open("/proc/%d/task/%s/schedstat" % (pid, task)) as f:
+            total += int(f.read().split()[0])
+    return total
+
+
+def pexilconfig(build, workdir, idle_seconds, runs):
+    """Item 4: start-up and idle CPU from the program's own script; peak RSS and
+    the time each polling tick spends in library calls from a run of a copy of
+    the program whose libbrimtally.so.1 times the calls it forwards."""
+    program = os.path.join(build, "bin", "PEXILConfig")
+    script = os.path.join(ROOT, "bench", "config", "measure_pexilconfig.sh")
+    if not os.path.exists(program) or not os.path.exists(script):
+        return None
+    env = dict(os.environ, IDLE_SECONDS=str(idle_seconds), RUNS=str(runs))
+    env.pop("DISPLAY", None)  # the script then runs itself under Xvfb
+    measured = subprocess.run([script, build], capture_output=True, text=True, env=env,
+                              timeout=900)
+    if measured.returncode != 0:
+        raise RuntimeError("measure_pexilconfig.sh: " + measured.stderr.strip())
+    result = {"script": measured.stdout.strip().splitlines()}
+
+    copy = os.path.join(workdir, "pexil")
+    os.makedirs(os.path.join(copy, "bin"))
+    os.makedirs(os.path.join(copy, "lib"))
+    shutil.copy(program, os.path.join(copy, "bin"))
+    shutil.copy(os.path.join(build, "lib", "libcall_timing_library.so"),
+                os.path.join(copy, "lib", "libbrimtally.so.1"))
+    result["runs"] = [timed_copy(build, workdir, copy, idle_seconds, realtime)
+                      for realtime in (False, True)]
+    return result
+
+
+def timed_copy(build, workdir, copy, idle_seconds, realtime):
+    """One run of the program's timing copy with Com1 open on the simulator."""
+    tag = "-pexil-rt" if realtime else "-pexil"
+    calls = os.path.join(workdir, "calls%s.log" % tag)
+    sim = Simulator(build, workdir, 9600, tag=tag, banner=True)
+    env = dict(os.environ, BRIMTALLY_COM1=sim.device, PEXILCONFIG_DEMO_SELECT="1",
+               QT_QPA_PLATFORM="offscreen", BRIMTALLY_CALL_LOG=calls,
+               BRIMTALLY_REAL_LIBRARY=os.path.join(build, "lib", "libbrimtally.so.1"))
+    args = [os.path.join(copy, "bin", "PEXILConfig")]
+    if realtime:
+        args = rt_prefix(50) + args
+    run = subprocess.Popen(args, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(3)  # past start-up and the first replies
+    cpu0, wall0 = cpu_ns(run.pid), time.monotonic_ns()
+    time.sleep(idle_seconds)
+    cpu1, wall1 = cpu_ns(run.pid), time.monotonic_ns()
+    with open("/proc/%d/status" % run.pid) as f:
+        peak = [line.split()[1] for line in f if line.startswith("VmHWM:")]
+    run.terminate()
+    run.wait(timeout=10)
+    sim.stop()
+
+    holds = tick_holds(calls)
+    if not holds:
+        raise RuntimeError("PEXILConfig made no library call")
+    return {"realtime": realtime, "peak_rss_kb": int(peak[0]),
+            "idle_cpu_share": 100 * (cpu1 - cpu0) / (wall1 - wall0),
+            "idle_seconds": idle_seconds, "ticks": len(holds),
+            "hold_median": statistics.median(holds), "hold_p99": percentile(holds, 99),
+            "hold_max": max(holds)}
+
+
+def main():
+    build, results_md = sys.argv[1], sys.argv[2]
+    quick = "--quick" in sys.argv
+    rounds, per_round, raw_count, sweeps = (1, 10, 20, 2) if quick else (3, 50, 200, 5)
+    info = machine()
+    load_before = load_average()
+    started = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime())
+    with tempfile.TemporaryDirectory(prefix="brimtally-bench-") as workdir:
+        print("side by side, unpaced ...", file=sys.stderr)
+        unpaced = side_by_side(build, workdir, None, 30, rounds, per_round, raw_count)
+        print("side by side, 9600 baud ...", file=sys.stderr)
+        paced = side_by_side(build, workdir, 9600, 150, rounds, per_round, raw_count)
+        print("scaling ...", file=sys.stderr)
+        scale = scaling(build, workdir, sweeps)
+        print("PEXILConfig ...", file=sys.stderr)
+        program = pexilconfig(build, workdir, *((5, 3) if quick else (20, 10)))
+    print("codec ...", file=sys.stderr)
+    lines = codec(build, "0.1" if quick else "0.5")
+    load_after = load_average()
+
+    text = render(info, started, load_before, load_after, rounds, rounds * per_round, raw_count, sweeps,
+                  unpaced, paced, scale, lines, MANDATED_MS, program, REALTIME)
+    print(text)
+    with open(results_md, "w") as f:
+        f.write(text)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,15 @@
+#include "serial/idle_step.h"
+
+#include "serial/platform.h"
+
+namespace bt {
+
+int idle_step(PortEnvironment& environment, SerialPort* port, uint32_t remaining_ms,
+              InputSeen seen) {
+  if (environment.idle_hook == platform::default_idle_hook) {
+    return platform::default_idle_wait(port, remaining_ms, seen == InputSeen::kNoneWaiting);
+  }
+  return environment.idle_hook(port);
+}
+
+}  // namespace bt
