@@ -1,7 +1,7 @@
 // The real simulator on its pseudo-terminal, named as COM1, with its line log
 // readable by the test, and the real library loaded by path with one record.
-#ifndef BRIMTALLY_TESTS_FAULTS_SIM_SESSION_H
-#define BRIMTALLY_TESTS_FAULTS_SIM_SESSION_H
+#ifndef BRIMTALLY_TESTS_SUPPORT_SIM_SESSION_H
+#define BRIMTALLY_TESTS_SUPPORT_SIM_SESSION_H
 
 #include <stdlib.h>
 
@@ -129,4 +129,4 @@ class SimSession {
 
 }  // namespace bt_test
 
-#endif  // BRIMTALLY_TESTS_FAULTS_SIM_SESSION_H
+#endif  // BRIMTALLY_TESTS_SUPPORT_SIM_SESSION_H
