@@ -1,0 +1,58 @@
+// What a configuration reply ("C:" and the word in hex) does to the window:
+// the bit lights, the confirmation light and the editors the word switches on.
+#include <QGroupBox>
+#include <QPushButton>
+
+#include "colours.h"
+#include "config_word.h"
+#include "light.h"
+#include "top_form.h"
+
+namespace {
+bool bitSet(int32_t word, int bit) {
+  return (word >> bit) & 1;
+}
+}  // namespace
+
+void TopForm::ConfigReply(const QString& reply) {
+  if (!reply.startsWith("C:")) return;
+  c_.ConfigAlert->setColour(colours::Sent);
+  s_.ConfigWord = parseConfigWord(reply.mid(2));
+  for (int n = 0; n < 16; ++n) {
+    c_.ConfigBit[n]->setColour(bitSet(s_.ConfigWord, n) ? colours::Sent : colours::Clear);
+  }
+  // The limit editors follow the "digital outputs with limits" bits (6, 7),
+  // not the analog enable bits (0, 1).
+  c_.Analog12Lim->setVisible(bitSet(s_.ConfigWord, 6));
+  c_.Analog8Lim->setVisible(bitSet(s_.ConfigWord, 7));
+  c_.PWMDefaults->setVisible(bitSet(s_.ConfigWord, 2));
+  UpdatePortDirections();
+}
+
+void TopForm::UpdatePortDirections() {
+  const auto set = [this](int bit) { return c_.ConfigBit[bit]->colour() == colours::Sent; };
+  const auto lock = [this](int line, const char* caption) {
+    c_.DDir[line]->setEnabled(false);
+    c_.DDir[line]->setText(caption);
+  };
+  c_.PortDir->show();
+  for (QPushButton* line : c_.DDir) {
+    line->setEnabled(true);
+    line->setText("O");
+  }
+  // The keypad and the printer take the whole port.
+  if (set(13) || set(4)) {
+    c_.PortDir->hide();
+    return;
+  }
+  // The totalizer and the frequency input count on line 0.
+  if (set(9)) lock(0, "I");
+  if (set(3)) lock(0, "I");
+  // Limit alarms drive lines 0-3 (8-bit) and 4-7 (12-bit) as outputs.
+  if (set(7)) {
+    for (int i = 0; i <= 3; ++i) lock(i, "O");
+  }
+  if (set(6)) {
+    for (int i = 4; i <= 7; ++i) lock(i, "O");
+  }
+}

@@ -1,0 +1,14 @@
+// The operator's message boxes. An empty title means the program's name.
+#pragma once
+
+#include <QString>
+
+class MessageBoxes {
+ public:
+  virtual ~MessageBoxes() = default;
+  virtual void ok(const QString& text, const QString& title = {}) = 0;
+  // True when the operator answers OK.
+  virtual bool okCancel(const QString& text, const QString& title = {}) = 0;
+  // True when the operator answers Yes.
+  virtual bool yesNo(const QString& text, const QString& title = {}) = 0;
+};

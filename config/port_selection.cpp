@@ -1,0 +1,79 @@
+// Choosing the port, naming the module and sending a typed command.
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "colours.h"
+#include "light.h"
+#include "top_form.h"
+
+void TopForm::ComSel_Click(int index) {
+  if (index < 0 || index > 1) return;
+  const int16_t requested = static_cast<int16_t>(index + 1);
+  if (s_.ComPort == requested) return;
+  s_.ComPort = requested;
+  if (s_.PortOpen == 1) {
+    services_.library.btPortClose();
+    s_.PortOpen = 0;  // the old port is gone, whatever the new one does
+  }
+  if (services_.library.btPortOpen(s_.ComPort, 9600) != 0) {
+    services_.boxes.ok("Can Not Open Comm Port");
+    s_.ComPort = 0;
+  } else {
+    s_.DeviceRec = services_.library.btInitDLL(&s_.DeviceRec);
+    s_.DeviceRec.ReplyTimeout = 30;
+    if (s_.DeviceRec.Status != 0) {
+      // Not left open behind the window's back: nothing would ever close it.
+      services_.library.btPortClose();
+      services_.boxes.ok("Can Not Initialize Data Structure");
+      s_.ComPort = 0;
+    } else {
+      s_.PortOpen = 1;
+    }
+  }
+  showPortState();
+  if (s_.ComPort == 0) clearPortChoice();
+}
+
+void TopForm::showPortState() {
+  const bool open = s_.PortOpen == 1;
+  c_.NetBaudRate->setVisible(open);
+  c_.ModID->setVisible(open);
+  c_.CommDelay->setVisible(open);
+  if (!open) c_.PortDir->hide();
+  c_.UpdateConfig->setEnabled(open);
+  c_.Send->setEnabled(open);
+}
+
+// After a failed open no port is chosen, and the options say so; the operator
+// can then choose the same port again to retry.
+void TopForm::clearPortChoice() {
+  for (QRadioButton* option : c_.ComSel) {
+    option->setAutoExclusive(false);
+    option->setChecked(false);
+    option->setAutoExclusive(true);
+  }
+}
+
+void TopForm::SelMod_Click() {
+  s_.NextCommand = "A " + c_.ModName->text();
+  QueueCommand();
+  s_.NextCommand = "QC";
+  QueueCommand();
+  s_.VersionPending = true;
+  s_.ParamsSaved = false;
+}
+
+void TopForm::ModName_Change() {
+  for (Light* l : {c_.ModIDAlarm, c_.ConfigAlert, c_.NetBaudAlarm, c_.CommDelayAlarm, c_.Ana12Alarm,
+                   c_.Ana8Alarm, c_.PWMAlarm, c_.IODirAlarm}) {
+    l->setColour(colours::Unsent);
+  }
+}
+
+void TopForm::Send_Click() {
+  if (s_.PortOpen != 1) return;
+  s_.NextCommand = c_.DataSent->text();
+  QueueCommand();
+}
