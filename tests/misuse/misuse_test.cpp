@@ -183,6 +183,14 @@ TEST(Misuse, TextFieldsWithoutANulAreUsedWithinTheirWidthOnly) {
   EXPECT_EQ(lib().btKey(&record), BT_NO_REPLY);
   EXPECT_EQ(std::string(record.KeyText, BT_KEY_LEN), std::string(BT_KEY_LEN, '\0'));
 
+  // The test pattern writes numbers only.
+  before = record;
+  EXPECT_EQ(lib().btSeedDLL(&record), BT_OK);
+  for (const char* text :
+       {"DllVersion", "ModuleAddress", "CommandText", "ReplyText", "KeyText", "MessageText"}) {
+    EXPECT_EQ(changed_fields(before, record).count(text), 0u) << text;
+  }
+
   // Answered by the module at its own address, the record's other
   // unterminated texts do not disturb the scan.
   std::strcpy(record.ModuleAddress, "01");
