@@ -1,11 +1,14 @@
-// What a configuration reply ("C:" and the word in hex) does to the window:
-// the bit lights, the confirmation light and the editors the word switches on.
+// The configuration word: the request composed from the check boxes, and what
+// a configuration reply ("C:" and the word in hex) does to the window: the bit
+// lights, the confirmation light and the editors the word switches on.
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
 
 #include "colours.h"
 #include "config_word.h"
 #include "light.h"
+#include "number_text.h"
 #include "top_form.h"
 
 namespace {
@@ -55,4 +58,25 @@ void TopForm::UpdatePortDirections() {
   if (set(6)) {
     for (int i = 4; i <= 7; ++i) lock(i, "O");
   }
+}
+
+void TopForm::ConfigReq_Click(int) {
+  c_.ConfigAlert->setColour(colours::Unsent);
+}
+
+// Sends the whole word as composed, so every bit whose box is clear is
+// cleared, then asks for the word back; ConfigAlert turns green only when the
+// answer comes.
+void TopForm::UpdateConfig_Click() {
+  // A new configuration asks for the default settings to be sent again.
+  MarkDefaultsUnsent();
+  uint32_t word = 0;
+  for (int n = 0; n < 16; ++n) {
+    if (c_.ConfigReq[n]->isChecked()) word |= 1u << n;
+  }
+  s_.NextCommand = "CO " + hexText(word);
+  QueueCommand();
+  s_.NextCommand = "QC";
+  QueueCommand();
+  s_.ParamsSaved = false;
 }

@@ -31,6 +31,7 @@ void TopForm::connectHandlers() {
   connect(c_.ModName, &QLineEdit::textChanged, this, [this] { ModName_Change(); });
   connect(c_.Send, &QPushButton::clicked, this, [this] { Send_Click(); });
   connect(c_.Done, &QPushButton::clicked, this, [this] { Done_Click(); });
+  connectEditorHandlers();
 }
 
 void TopForm::Form_Load() {

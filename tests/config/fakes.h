@@ -5,9 +5,11 @@
 
 #include <QRadioButton>
 #include <QStringList>
+#include <QTimeZone>
 #include <QTimer>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 
 #include "system_clock.h"
@@ -61,6 +63,8 @@ struct FakeLibrary final : LibraryApi {
 struct FakeBoxes final : MessageBoxes {
   QStringList shown;         // "<kind>|<title>|<text>"
   std::deque<bool> answers;  // none left: OK / Yes
+  // Runs while a box is open, as timer ticks do in a real box's event loop.
+  std::function<void()> whileShown;
 
   void ok(const QString& text, const QString& title) override { record("ok", text, title); }
   bool okCancel(const QString& text, const QString& title) override {
@@ -71,6 +75,7 @@ struct FakeBoxes final : MessageBoxes {
   }
   bool record(const char* kind, const QString& text, const QString& title) {
     shown << QString("%1|%2|%3").arg(kind, title, text);
+    if (whileShown) whileShown();
     if (answers.empty()) return true;
     const bool a = answers.front();
     answers.pop_front();
@@ -88,12 +93,19 @@ struct FakeExit final : ProgramExit {
   [[noreturn]] void fail(int status) override { throw ProgramFailed{status}; }
 };
 
+// 4 March 2026, 05:06:07 UTC, for the report's date and time.
+struct FixedClock final : Clock {
+  QDateTime now() const override {
+    return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), QTimeZone::utc());
+  }
+};
+
 // The window on the stand-ins, its timer stopped: the test decides each tick.
 struct Rig {
   FakeLibrary lib;
   FakeBoxes boxes;
   FakeExit exit;
-  SystemClock clock;
+  FixedClock clock;
   TopForm form{Services{lib, boxes, exit, clock}};
   const TopFormControls& c = form.controls();
   WindowState& s = form.state();

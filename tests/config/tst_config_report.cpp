@@ -1,0 +1,216 @@
+// The configuration report and its file chooser: the report's bytes for
+// several combinations of editors on show, appending, files that cannot be
+// written, the save button's checks and the chooser's lists and buttons.
+#include <sys/resource.h>
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+#include "colours.h"
+#include "file_chooser.h"
+#include "light.h"
+#include "script.h"
+
+namespace {
+// The window with a port open; `script` (see script.h) sets it up.
+struct ReportRig : Rig {
+  explicit ReportRig(const QString& script = {}) {
+    openAndDrain();
+    run(*this, script);
+  }
+  void write(const QString& file) {
+    s.NetFileName = file;
+    s.PrintFlag = 1;
+    form.Timer2_Timer();
+  }
+  void allSent() {
+    for (Light* l : form.findChildren<Light*>()) l->setColour(colours::Sent);
+  }
+};
+
+QByteArray contents(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : "(cannot read " + path.toUtf8() + ")";
+}
+
+void fill(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
+}  // namespace
+
+class ConfigReport : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // Each case in a folder of its own, its current directory.
+  void init() {
+    const QString own =
+        dir_.filePath(QString(QTest::currentTestFunction()) + QTest::currentDataTag());
+    QVERIFY(dir_.isValid() && QDir().mkpath(own) && QDir::setCurrent(own));
+  }
+
+  // Each file under reports/ is written out by hand.
+  void reportMatchesFile_data() {
+    QTest::addColumn<QString>("script");
+    QTest::newRow("no_frames") << "ModName=TANK 7;<<Brimtally I/O V1.00;<<C:2000;ComDlySldr=254;"
+                                  "NetBaud=5";
+    QTest::newRow("all_frames") << "ModName=P1;<<C:00C4;HLimSet(0)=240;LLimSet(0)=10;LLim(1)=300;"
+                                   "LLim12Set(0)=200;HLim12Set(0)=4000;PWMPeriodSet=1003";
+    // A box without a number is written as it stands.
+    QTest::newRow("only_12bit") << "<<C:2040;LLim12Set(1)=4095;LLim12(0)=abc";
+    QTest::newRow("negative_word") << "ModName=P1;<<C:8083;DDir(7);DDir(5)";
+  }
+  void reportMatchesFile() {
+    QFETCH(QString, script);
+    ReportRig r(script);
+    r.write("report.txt");
+    QVERIFY2(r.boxes.shown.isEmpty(), qPrintable(r.boxes.shown.join('\n')));
+    const QByteArray report = contents(REPORTS_DIR "/" + QString(QTest::currentDataTag()) + ".txt");
+    QCOMPARE(contents("report.txt"), report);
+    QVERIFY(r.s.ParamsSaved);
+    QCOMPARE(r.s.PrintFlag, 0);
+    r.write("report.txt");  // appended: two complete reports
+    QCOMPARE(contents("report.txt"), report + report);
+  }
+
+  // Named with the reason; not saved; asked once, also when the timer ticks
+  // while the message is open. A report cut short is taken back, so the file
+  // keeps what it held.
+  void fileThatCannotBeWrittenIsReported_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("sizeLimit");
+    QTest::newRow("no such folder") << "missing/report.txt"
+                                    << "No such file or directory" << 0;
+    QTest::newRow("a folder") << "folder/"
+                              << "Is a directory" << 0;
+    QTest::newRow("device full") << "/dev/full"
+                                 << "No space left on device" << 0;
+    QTest::newRow("cut short") << "kept.txt"
+                               << "File too large" << 100;
+  }
+  void fileThatCannotBeWrittenIsReported() {
+    QFETCH(QString, file);
+    QFETCH(QString, reason);
+    QFETCH(int, sizeLimit);
+    QVERIFY(QDir().mkpath("folder"));
+    fill("kept.txt", "earlier\r\n");
+    for (bool savedBefore : {false, true}) {
+      ReportRig r;
+      r.boxes.whileShown = [&r] { r.form.Timer2_Timer(); };
+      r.s.ParamsSaved = savedBefore;
+      rlimit old{};
+      getrlimit(RLIMIT_FSIZE, &old);
+      const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+      rlimit limited{static_cast<rlim_t>(sizeLimit), old.rlim_max};
+      if (sizeLimit) QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+      r.write(file);
+      setrlimit(RLIMIT_FSIZE, &old);
+      std::signal(SIGXFSZ, oldSignal);
+      QCOMPARE(r.boxes.shown.size(), 1);
+      QVERIFY2(r.boxes.shown[0].contains(file) && r.boxes.shown[0].contains(reason),
+               qPrintable(r.boxes.shown[0]));
+      QCOMPARE(r.s.ParamsSaved, savedBefore);
+      QCOMPARE(r.s.PrintFlag, 0);
+    }
+    QCOMPARE(contents("kept.txt"), QByteArray("earlier\r\n"));
+  }
+
+  void saveButtonChecksVersionThenSettings() {
+    ReportRig r("<<C:0000");
+    r.allSent();
+    r.c.NetBaudAlarm->setColour(colours::Unsent);
+    r.boxes.answers = {true, false};  // OK stops; Cancel goes on to the settings
+    r.c.PrintButton->click();
+    r.c.PrintButton->click();
+    const QString version =
+        "okCancel|Get Brimtally Version|Suggest you cycle Brimtally power so proper version "
+        "can be recorded.";
+    QCOMPARE(r.boxes.shown,
+             (QStringList{version, version,
+                          "ok||All Parameters have NOT been sent.  Can NOT save yet."}));
+    QVERIFY(!r.form.pickFile());
+    r.c.NetBaudAlarm->setColour(colours::Sent);
+    run(r, "<<Brimtally I/O V1.00;PrintButton");
+    QCOMPARE(r.boxes.shown.size(), 3);
+    QVERIFY(r.form.pickFile() && r.form.pickFile()->isVisible() && !r.form.pickFile()->isModal());
+  }
+
+  // The chooser opens at the current directory; a click names a file, a
+  // double-click stores the name only, Cancel nothing, Done asks for the
+  // report. Hidden, it keeps what it showed.
+  void chooserPicksTheFile() {
+    QVERIFY(QDir().mkpath("sub"));
+    for (const char* name : {"b.log", "A.txt", ".hidden", "sub/in-sub.txt"}) fill(name, "");
+    ReportRig r("<<Brimtally I/O V1.00");
+    r.allSent();
+    r.c.PrintButton->click();
+    PickFile* pick = r.form.pickFile();
+    QVERIFY(QTest::qWaitForWindowExposed(pick));
+    const QString here = QDir::currentPath();
+    QCOMPARE(pick->filePath() + pick->Text1->text(), here + "Test.txt");
+    QCOMPARE(pick->File1->count(), 2);
+    QCOMPARE(pick->File1->item(0)->text() + pick->File1->item(1)->text(), QString("A.txtb.log"));
+    const QString shot = qEnvironmentVariable("PEXILCONFIG_CHOOSER_SHOT");
+    if (!shot.isEmpty()) QVERIFY(pick->grab().save(shot));
+    pick->Cancel->click();
+    QVERIFY(pick->isHidden() && r.s.NetFileName.isEmpty());
+
+    r.c.PrintButton->click();
+    const QPoint b = pick->File1->visualItemRect(pick->File1->item(1)).center();
+    QTest::mouseClick(pick->File1->viewport(), Qt::LeftButton, {}, b);
+    QCOMPARE(pick->Text1->text(), QString("b.log"));
+    QTest::mouseDClick(pick->File1->viewport(), Qt::LeftButton, {}, b);
+    QVERIFY(pick->isHidden());
+    QCOMPARE(r.s.NetFileName, here + "/b.log");
+    QCOMPARE(r.s.PrintFlag, 0);
+
+    r.c.PrintButton->click();
+    QCOMPARE(pick->Text1->text(), QString("b.log"));  // as the last show left it
+    pick->Dir1->setCurrentItem(pick->Dir1->findItems("sub", Qt::MatchEndsWith).value(0));
+    QTest::keyClick(pick->Dir1, Qt::Key_Return);
+    QCOMPARE(pick->File1->count(), 1);
+    pick->Text1->setText("saved.txt");
+    pick->Command1->click();
+    QVERIFY(pick->isHidden() && r.s.PrintFlag == 1);
+    r.form.Timer2_Timer();
+    QVERIFY(r.s.ParamsSaved);
+    QVERIFY(
+        contents("sub/saved.txt").contains("\r\nFile: " + here.toUtf8() + "/sub/saved.txt\r\n"));
+  }
+
+  // The volume that holds the current directory opens there, any other at
+  // its root; the root folder gives "//" before the name, the same file.
+  void volumesOpenAtTheirRootOrTheCurrentDirectory() {
+    QVERIFY(QDir().mkpath("work") && QDir().mkpath("vol/data"));
+    const QString base = QDir::currentPath();
+    QVERIFY(QDir::setCurrent("work"));
+    WindowState state;
+    PickFile pick(state, {"/", base + "/vol", base + "/wor"});
+    pick.show();
+    QCOMPARE(pick.Drive1->currentIndex(), 0);
+    QCOMPARE(pick.dirPath(), base + "/work");
+    pick.Drive1->setCurrentIndex(1);
+    QCOMPARE(pick.dirPath(), base + "/vol");
+    QVERIFY(!pick.Dir1->findItems("data", Qt::MatchEndsWith).isEmpty());
+    pick.Drive1->setCurrentIndex(0);
+    QCOMPARE(pick.dirPath(), base + "/work");
+    pick.setDirPath("/");
+    pick.Command1->click();
+    QCOMPARE(state.NetFileName, QString("//Test.txt"));
+    QCOMPARE(mountedVolumeRoots().value(0), QString("/"));
+  }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+QTEST_MAIN(ConfigReport)
+#include "tst_config_report.moc"
