@@ -1,7 +1,7 @@
 // The program under faults, against the real library and the real simulator:
 // the device vanishing while it polls, its command buffer overflowing, a click
-// on the port already chosen, and the window closed by its frame with
-// settings unsent.
+// on the port already chosen, a report file that cannot be written, and the
+// window closed by its frame with settings unsent.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -145,6 +145,37 @@ class ProgramFaults : public QObject {
     p.c.Send->click();
     QTRY_COMPARE_WITH_TIMEOUT(count_lines(session.logged("in"), "QC\r"), 2, kBound);
     QTRY_COMPARE_WITH_TIMEOUT(p.c.ComOK->colour(), colours::Sent, kBound);
+    p.c.Timer2->stop();
+  }
+
+  void anUnwritableReportIsNamedWithItsReasonAndNotCountedAsSaved() {
+    bt_test::SimSession session;
+    Program p;
+    p.c.ComSel[0]->click();
+    QCOMPARE(p.s.PortOpen, 1);
+    const QString missing = QString::fromStdString(session.sim().scratch("gone/report.txt"));
+    struct Case {
+      QString file, message;
+    } cases[] = {
+        {missing, "ok||Can not open the report file " + missing + ": "},
+        {"/dev/full", "ok||Can not write the report file /dev/full: "},
+    };
+    for (const Case& k : cases) {
+      p.boxes.shown.clear();
+      p.s.ParamsSaved = false;
+      p.s.NetFileName = k.file;
+      p.s.PrintFlag = 1;
+      QTRY_COMPARE_WITH_TIMEOUT(p.boxes.shown.size(), 1, kBound);
+      const QString shown = p.boxes.shown.front();
+      QVERIFY2(shown.startsWith(k.message), qPrintable(shown));
+      QVERIFY2(shown.size() > k.message.size(), qPrintable(shown));  // the reason follows
+      QCOMPARE(p.s.PrintFlag, int16_t(0));
+      QVERIFY(!p.s.ParamsSaved);
+      QTest::qWait(1000);  // no second attempt, no second message
+      QCOMPARE(p.boxes.shown.size(), 1);
+    }
+    QVERIFY(!QFile::exists(missing));
+    QTRY_COMPARE_WITH_TIMEOUT(p.c.ComOK->colour(), colours::Sent, kBound);  // still polling
     p.c.Timer2->stop();
   }
 
