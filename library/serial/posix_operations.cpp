@@ -201,10 +201,14 @@ int PosixOperations::write_block(SerialPort& port, const void* bytes, int length
       queued += static_cast<int>(n);
     } else if (n < 0 && errno == EINTR) {
       continue;
+    } else if (n < 0 && errno != EAGAIN) {
+      // The device is gone (EIO once the far end has closed): the same
+      // failure a read reports, not a full queue worth waiting out.
+      collect_line_errors(device);
+      port.count = queued;
+      return fail(port, kGeneralError);
     } else {
-      // EAGAIN: the kernel's own buffer is full; those bytes are not queued.
-      if (n < 0 && errno != EAGAIN) collect_line_errors(device);
-      break;
+      break;  // EAGAIN: the kernel's own buffer is full; those bytes are not queued
     }
   }
   port.count = queued;

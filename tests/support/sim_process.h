@@ -53,6 +53,7 @@ class SimProcess {
   SimProcess& operator=(const SimProcess&) = delete;
 
   const std::string& device() const { return device_; }
+  pid_t pid() const { return pid_; }
   std::string scratch(const std::string& name) const { return dir_.path(name); }
   // Sends one control command and returns its answer line.
   std::string control(const std::string& command);

@@ -1,0 +1,88 @@
+// The simulator's handling of received lines: framed commands for any of its
+// modules and console commands for the first. Every reply must carry a valid
+// checksum and the answering module's address and fit a reader's 99
+// characters; every console command must end with the prompt, and no other
+// console line may pass for a prompt, banner or configuration line.
+//
+// Input: flags (module count, stamp checksums), the modules' addresses, then
+// lines separated by CR as they arrive on the line.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "console.h"
+#include "frame_codec.h"
+#include "framed_protocol.h"
+#include "fuzz_input.h"
+#include "module.h"
+
+namespace {
+
+// Addresses as the command line accepts them: printable, no blank, '#' or '$'.
+std::string valid_address(std::string text) {
+  for (char& c : text) {
+    if (c <= ' ' || c > '~' || c == '#' || c == '$') c = '0';
+  }
+  return text;
+}
+
+bool starts_with(const std::string& text, std::string_view prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+void check_framed(std::string line, bool stamp, std::vector<sim::Module>& modules) {
+  if (stamp && line.size() >= 3) sim::stampChecksum(line);
+  const sim::FramedResult r = sim::handleFramed(line, modules);
+  if (r.outcome != sim::FramedOutcome::kReply) return;
+  FUZZ_CHECK(r.module != nullptr);
+  FUZZ_CHECK(r.reply.size() <= 99 && r.reply[0] == '$');
+  FUZZ_CHECK(r.reply.find_first_of("\r\n") == std::string::npos);
+  FUZZ_CHECK(sim::frameChecksumValid(r.reply));
+  FUZZ_CHECK(r.reply.compare(4, r.module->address.size(), r.module->address) == 0);
+}
+
+void check_console(const std::string& line, sim::Module& module) {
+  const sim::ConsoleReply reply = sim::runConsole(module, line);
+  FUZZ_CHECK(!reply.lines.empty() && reply.lines.back() == sim::promptLine(module));
+  for (size_t i = 0; i < reply.lines.size(); ++i) {
+    const std::string& out = reply.lines[i];
+    FUZZ_CHECK(out.find_first_of("\r\n") == std::string::npos);
+    if (i + 1 == reply.lines.size()) break;
+    if (starts_with(out, "Error")) {
+      FUZZ_CHECK(!starts_with(out, "C:") && out.back() != '>');
+    }
+    if (starts_with(out, "Brimtally")) FUZZ_CHECK(reply.renamed);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  bt_fuzz::FuzzInput in(data, size);
+  const uint8_t flags = in.byte();
+  const bool stamp = flags & 1;
+  std::vector<sim::Module> modules;
+  const int count = 1 + (flags >> 1) % 3;
+  for (int i = 0; i < count; ++i) {
+    modules.emplace_back(valid_address(in.sized(19)), "BRIM", static_cast<uint16_t>(in.u16()));
+  }
+
+  // Lines end at CR; a trailing LF belongs to the framed line end; lines over
+  // 120 characters are ignored as the module's receive buffer overflows.
+  const std::string stream = in.rest();
+  size_t start = 0;
+  while (start < stream.size()) {
+    size_t end = stream.find('\r', start);
+    if (end == std::string::npos) end = stream.size();
+    std::string line = stream.substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && line.back() == '\n') line.pop_back();
+    if (line.size() > 120) continue;
+    if (!line.empty() && line[0] == '#') {
+      check_framed(line, stamp, modules);
+    } else {
+      check_console(line, modules.front());
+    }
+  }
+  return 0;
+}

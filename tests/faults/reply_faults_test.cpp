@@ -1,0 +1,180 @@
+// Faulty replies from the real simulator through the real library: each fails
+// its own transaction with the code a client can act on, changes only what
+// that code allows, ends within its deadline, and leaves the port fit for the
+// next transaction.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "record_diff.h"
+#include "sim_session.h"
+
+namespace bt_test {
+namespace {
+
+using Fields = std::set<std::string>;
+
+class ReplyFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(lib().btPortOpen(1, 9600), BT_OK);
+    // One good transaction first: CommandText then already holds the query,
+    // so a fault's changes stand out.
+    expect_transaction_succeeds();
+  }
+
+  static const Exports& lib() { return SimSession::lib(); }
+
+  // A query under the current faults; its time is checked against its deadline.
+  int16_t faulted_query() {
+    record_.DigitalIn = -1;  // a value no reply carries
+    std::strcpy(record_.ReplyText, "(before)");
+    before_ = record_;
+    long ms = 0;
+    const int16_t status = timed(ms, [&] { return lib().btGetDigitalIn(&record_); });
+    EXPECT_LE(ms, query_deadline(record_) + kLateMs);
+    return status;
+  }
+  Fields changed() const { return changed_fields(before_, record_); }
+
+  void expect_transaction_succeeds() {
+    record_.DigitalIn = -1;
+    long ms = 0;
+    EXPECT_EQ(timed(ms, [&] { return lib().btGetDigitalIn(&record_); }), BT_OK)
+        << record_.ReplyText;
+    EXPECT_EQ(record_.DigitalIn, 0x3C);
+    EXPECT_LE(ms, query_deadline(record_) + kLateMs);
+  }
+  void fault(const std::string& command) {
+    ASSERT_EQ(session_.sim().control("fault " + command), "ok fault " + command);
+  }
+  long injected(const std::string& kind) {
+    return simtest::jsonNumber(session_.sim().control("counts"), kind);
+  }
+
+  SimSession session_;
+  ModuleRecord record_ = session_record();
+  ModuleRecord before_{};
+};
+
+TEST_F(ReplyFaults, SilenceAndALateReplyGiveNoReplyAndTheLateLineIsDiscardedLater) {
+  fault("drop 100");
+  EXPECT_EQ(faulted_query(), BT_NO_REPLY);
+  EXPECT_EQ(changed(), Fields{"Status"});
+  fault("off");
+  expect_transaction_succeeds();
+  EXPECT_EQ(injected("drop"), 1);
+
+  // Twice the reply time-out late: the reply arrives after the call has
+  // given up, and must not be taken for the next transaction's reply.
+  fault("delay " + std::to_string(2 * record_.ReplyTimeout));
+  const size_t sent = session_.logged("out").size();
+  EXPECT_EQ(faulted_query(), BT_NO_REPLY);
+  EXPECT_EQ(changed(), Fields{"Status"});
+  fault("off");
+  ASSERT_TRUE(session_.wait_logged("out", sent + 1));  // the late line is on its way
+  lib().btGetDigitalOut(&record_);                     // a query with another reply
+  EXPECT_EQ(record_.Status, BT_OK) << record_.ReplyText;
+  EXPECT_NE(std::string(record_.ReplyText).find("O:"), std::string::npos) << record_.ReplyText;
+  expect_transaction_succeeds();
+}
+
+TEST_F(ReplyFaults, DamagedRepliesAreRefusedBeforeAnyValueIsStored) {
+  fault("badsum");
+  EXPECT_EQ(faulted_query(), BT_BAD_CHECKSUM);
+  EXPECT_EQ(changed(), (Fields{"Status", "ReplyText"}));
+  EXPECT_STREQ(record_.ReplyText, "$00 01 I:3C");
+  fault("off");
+  expect_transaction_succeeds();
+
+  fault("badaddr");
+  EXPECT_EQ(faulted_query(), BT_WRONG_ADDRESS);
+  EXPECT_EQ(changed(), (Fields{"Status", "ReplyText"}));
+  EXPECT_EQ(std::strncmp(record_.ReplyText, "$00 ", 4), 0) << record_.ReplyText;
+  EXPECT_NE(std::strncmp(record_.ReplyText + 4, "01", 2), 0) << record_.ReplyText;
+  fault("off");
+  expect_transaction_succeeds();
+
+  // Half of "$cc 01 I:3C": the digits no longer match what is left.
+  fault("truncate");
+  EXPECT_EQ(faulted_query(), BT_BAD_CHECKSUM);
+  EXPECT_EQ(changed(), (Fields{"Status", "ReplyText"}));
+  EXPECT_STREQ(record_.ReplyText, "$00 0");
+  fault("off");
+  expect_transaction_succeeds();
+
+  EXPECT_EQ(injected("badsum"), 1);
+  EXPECT_EQ(injected("badaddr"), 1);
+  EXPECT_EQ(injected("truncate"), 1);
+}
+
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return 0;
+}
+
+// What the reply checks make of a line as the reader keeps it: printable
+// ASCII only, checksum digits of either case, a non-digit counting as 0.
+int16_t expected_status(const std::string& line) {
+  std::string kept;
+  for (char c : line) {
+    if (c >= 32 && c <= 126) kept += c;
+  }
+  if (kept.empty() || kept[0] != '$') return BT_NOT_A_REPLY;
+  if (kept.size() < 3) return BT_BAD_CHECKSUM;
+  unsigned sum = hex_value(kept[1]) * 16 + hex_value(kept[2]) + '$' + '0' + '0';
+  for (size_t i = 3; i < kept.size(); ++i) sum += static_cast<unsigned char>(kept[i]);
+  if (sum % 256 != 0) return BT_BAD_CHECKSUM;
+  return kept.compare(4, 2, "01") == 0 ? BT_OK : BT_WRONG_ADDRESS;
+}
+
+TEST_F(ReplyFaults, NoiseBeforeAReplyIsJudgedByWhatTheReaderKeeps) {
+  // Random bytes on an idle line join no reply: the send procedure reads
+  // them away before the command goes out.
+  ASSERT_EQ(session_.sim().control("fault burst 40"), "ok burst 40");
+  expect_transaction_succeeds();
+
+  // Noise in front of a reply: the bytes the reader drops (controls, codes
+  // above 127) leave a good reply; any other byte spoils it.
+  fault("noise");
+  for (int i = 0; i < 6; ++i) {
+    const size_t sent = session_.logged("out").size();
+    const int16_t status = faulted_query();
+    ASSERT_TRUE(session_.wait_logged("out", sent + 1));
+    const std::string line = session_.logged("out").back();
+    EXPECT_EQ(status, expected_status(line)) << line;
+    EXPECT_EQ(changed().count("DigitalIn"), status == BT_OK ? 1u : 0u) << line;
+  }
+  fault("off");
+  expect_transaction_succeeds();
+  EXPECT_EQ(injected("noise"), 6);
+}
+
+TEST_F(ReplyFaults, AnOverLongLineFailsOneReadAndLosesNoByte) {
+  fault("longline");
+  EXPECT_EQ(faulted_query(), BT_NO_REPLY);
+  EXPECT_EQ(changed(), Fields{"Status"});
+  fault("off");
+  expect_transaction_succeeds();
+
+  // The raw reader reports the overflow once, then hands over the rest of the
+  // line: nothing is lost and the next line starts clean.
+  fault("longline");
+  std::strcpy(record_.MessageText, with_checksum("#?? 01 QI\n\r").c_str());
+  ASSERT_EQ(lib().ex_xmit_msg(&record_), 11);
+  std::strcpy(record_.ReplyText, "unchanged");
+  EXPECT_EQ(lib().ex_read_line(&record_), BT_READ_ERROR);
+  EXPECT_STREQ(record_.ReplyText, "unchanged");
+  EXPECT_EQ(lib().ex_read_line(&record_), 120 - 99);
+  EXPECT_EQ(std::string(record_.ReplyText).size(), 120u - 99u);
+  fault("off");
+  expect_transaction_succeeds();
+  EXPECT_EQ(injected("longline"), 2);
+}
+
+}  // namespace
+}  // namespace bt_test
