@@ -28,7 +28,7 @@ TEST(HexCodec, EncodesLowDigitsOfTwosComplementWithLeadingZeros) {
   EXPECT_EQ(encoded(0x4, 1), "4");
 }
 
-TEST(HexCodec, DecodesEitherCaseAndTakesExactlyTheCountGiven) {
+TEST(HexCodec, DecodesEitherCaseTakesExactlyTheCountGivenAndNonHexIsZero) {
   EXPECT_EQ(bt::hex_decode("3C"), 0x3C);
   EXPECT_EQ(bt::hex_decode("3c"), 0x3C);
   EXPECT_EQ(bt::hex_decode("aBcD"), 0xABCD);
@@ -37,16 +37,13 @@ TEST(HexCodec, DecodesEitherCaseAndTakesExactlyTheCountGiven) {
   EXPECT_EQ(bt::hex_decode("12345"), 0x2345);
   EXPECT_EQ(bt::hex_decode_wide("123456"), 0x123456u);
   EXPECT_EQ(bt::hex_decode_wide("FFFFFFFF"), 0xFFFFFFFFu);
-}
-
-TEST(HexCodec, NonHexCharactersCountAsZero) {
   EXPECT_EQ(bt::hex_decode("G1"), 0x01);
   EXPECT_EQ(bt::hex_decode("1 "), 0x10);
   EXPECT_EQ(bt::hex_decode(std::string_view("\0F", 2)), 0x0F);
   EXPECT_EQ(bt::hex_decode("zz"), 0);
 }
 
-TEST(Checksum, CommandAndReplyFollowTheSameRule) {
+TEST(Checksum, CommandAndReplyFollowTheSameRuleAndStopAtLineEndOrNul) {
   // Worked example: "#00 01 QE" sums to 0x1BA, so its checksum is 0x46.
   EXPECT_EQ(bt::line_sum("#00 01 QE"), 0x1BA);
   EXPECT_EQ(bt::line_checksum("#00 01 QE"), 0x46);
@@ -54,9 +51,6 @@ TEST(Checksum, CommandAndReplyFollowTheSameRule) {
   EXPECT_EQ((bt::line_sum("$00 01 I:3C O:0F") + 0xC3) % 256, 0);
   EXPECT_EQ((bt::line_sum("$00 01 12A") + 0x37) % 256, 0);
   EXPECT_EQ((bt::line_sum("$00 01") + 0xFB) % 256, 0);
-}
-
-TEST(Checksum, SumStopsAtTheFirstLineEndOrNul) {
   EXPECT_EQ(bt::line_sum("AB\nZZ"), bt::line_sum("AB"));
   EXPECT_EQ(bt::line_sum("AB\rZZ"), bt::line_sum("AB"));
   EXPECT_EQ(bt::line_sum(std::string_view("AB\0ZZ", 5)), bt::line_sum("AB"));
@@ -64,24 +58,17 @@ TEST(Checksum, SumStopsAtTheFirstLineEndOrNul) {
   EXPECT_EQ(bt::line_sum("\xff"), 0xFF);
 }
 
-std::string command_of(const ModuleRecord& record) {
-  return record.CommandText;
-}
-
-TEST(CommandLine, EmptyAddressLeavesTwoSpaces) {
+TEST(CommandLine, EmptyAddressLeavesTwoSpacesAndChecksumZeroIsTwoZeros) {
   ModuleRecord record = bt_test::valid_record("");
   bt::build_command(record, "QE");
-  const std::string line = command_of(record);
+  const std::string line = record.CommandText;
   ASSERT_EQ(line.size(), 9u);
   EXPECT_EQ(line.substr(3), "  QE\n\r");
   EXPECT_EQ((bt::line_sum("#00  QE") + bt::hex_decode(line.substr(1, 2))) % 256, 0);
-}
-
-TEST(CommandLine, ChecksumZeroIsWrittenAsTwoZeros) {
   // "#00 " and " QE" sum to 345; the address "ST" adds 167, making 512.
-  ModuleRecord record = bt_test::valid_record("ST");
+  record = bt_test::valid_record("ST");
   bt::build_command(record, "QE");
-  EXPECT_EQ(command_of(record), "#00 ST QE\n\r");
+  EXPECT_STREQ(record.CommandText, "#00 ST QE\n\r");
 }
 
 TEST(CommandLine, AddressWithoutNulIsReadOnlyWithinItsField) {
@@ -89,24 +76,22 @@ TEST(CommandLine, AddressWithoutNulIsReadOnlyWithinItsField) {
   std::memset(record.ModuleAddress, 'A', sizeof record.ModuleAddress);  // no NUL
   std::memset(record.CommandText, 'Z', sizeof record.CommandText);
   bt::build_command(record, "RT");
-  const std::string line = command_of(record);
+  const std::string line = record.CommandText;
   EXPECT_EQ(line.substr(3), " " + std::string(20, 'A') + " RT\n\r");
 }
 
-TEST(CommandLine, PrintTextWithoutNulIsRefusedNotOverread) {
+TEST(CommandLine, PrintTextWithoutNulIsRefusedAndItsChecksumStopsAtLineEnd) {
   ModuleRecord record = bt_test::valid_record();
   std::memset(record.MessageText, 'x', sizeof record.MessageText);
   record.Status = 0x2020;  // blanks right behind the field
   std::strcpy(record.CommandText, "kept");
   EXPECT_FALSE(bt::build_print_command(record));
   EXPECT_STREQ(record.CommandText, "kept");
-}
 
-TEST(CommandLine, PrintChecksumStopsAtTheTextsLineEnd) {
-  ModuleRecord record = bt_test::valid_record();
+  // The checksum stops at the text's line end; the rest goes out all the same.
   std::strcpy(record.MessageText, "AB\rCD");
   ASSERT_TRUE(bt::build_print_command(record));
-  const std::string line = command_of(record);
+  const std::string line = record.CommandText;
   EXPECT_EQ(line.substr(3), " 01 S=AB\rCD\n\r");
   EXPECT_EQ((bt::line_sum("#00 01 S=AB") + bt::hex_decode(line.substr(1, 2))) % 256, 0);
 }

@@ -36,10 +36,6 @@ TEST(InternalQueries, AnalogInputsAndOutputsAskWithQaAndQd) {
   EXPECT_EQ(btPortClose(), 0);
 }
 
-}  // namespace
-
-namespace {
-
 // A failed write must not read as "no reply": the next raw read reports it
 // once, leaves the reply queued, and the read after that stands alone.
 TEST(RawLines, AnEarlierWriteFailureIsReportedOnceByTheNextRead) {

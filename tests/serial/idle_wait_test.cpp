@@ -34,38 +34,39 @@ class IdleWaitTest : public ::testing::Test {
 };
 
 TEST_F(IdleWaitTest, QuietWaitsLastTheirTimeWithoutWakingEachMillisecond) {
-  long switches = voluntary_switches();
-  auto start = Clock::now();
-  EXPECT_EQ(port_read_line(port_.get(), line_, sizeof line_, 13, 200), kBufferEmpty);
-  auto took = Clock::now() - start;
-  // Ticks are whole milliseconds, so a wait may end up to 1 ms early.
-  EXPECT_GE(took, 199ms);
-  EXPECT_LT(took, 3s);
-  // Waking every millisecond would give about 200.
-  EXPECT_LT(voluntary_switches() - switches, 20);
-
-  switches = voluntary_switches();
-  start = Clock::now();
-  EXPECT_EQ(port_delay(port_.get(), 200), 0);
-  took = Clock::now() - start;
-  EXPECT_GE(took, 199ms);
-  EXPECT_LT(took, 3s);
-  EXPECT_LT(voluntary_switches() - switches, 20);
+  for (const bool delay : {false, true}) {
+    SCOPED_TRACE(delay ? "port_delay" : "port_read_line");
+    const long switches = voluntary_switches();
+    const auto start = Clock::now();
+    EXPECT_EQ(delay ? port_delay(port_.get(), 200)
+                    : port_read_line(port_.get(), line_, sizeof line_, 13, 200),
+              delay ? 0 : kBufferEmpty);
+    const auto took = Clock::now() - start;
+    // Ticks are whole milliseconds, so a wait may end up to 1 ms early.
+    EXPECT_GE(took, 199ms);
+    EXPECT_LT(took, 3s);
+    // Waking every millisecond would give about 200.
+    EXPECT_LT(voluntary_switches() - switches, 20);
+  }
 }
 
-TEST_F(IdleWaitTest, LineArrivingDuringALongWaitEndsItAtOnce) {
-  std::thread sender([this] {
-    std::this_thread::sleep_for(100ms);
-    far_.send("late\r");
-  });
-  const auto start = Clock::now();
-  const int result = port_read_line(port_.get(), line_, sizeof line_, 13, 10000);
-  const auto took = Clock::now() - start;
-  sender.join();
-  EXPECT_EQ(result, 0);
-  EXPECT_STREQ(line_, "late");
-  // Sleeping to the deadline would take the whole 10 s.
-  EXPECT_LT(took, 5s);
+TEST_F(IdleWaitTest, LineArrivingDuringALongOrUnlimitedWaitEndsItAtOnce) {
+  for (const int32_t limit : {10000, -1}) {
+    SCOPED_TRACE(limit);
+    line_[0] = '\0';
+    std::thread sender([this] {
+      std::this_thread::sleep_for(100ms);
+      far_.send("late\r");
+    });
+    const auto start = Clock::now();
+    const int result = port_read_line(port_.get(), line_, sizeof line_, 13, limit);
+    const auto took = Clock::now() - start;
+    sender.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_STREQ(line_, "late");
+    // Sleeping to the deadline would take the whole 10 s.
+    EXPECT_LT(took, 5s);
+  }
 }
 
 TEST_F(IdleWaitTest, DelayWithUnreadInputSleepsItsTimeAndKeepsTheInput) {

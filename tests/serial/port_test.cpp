@@ -183,7 +183,7 @@ TEST(PortOpen, ExclusiveFlagStopsOthersWhileOpenAndNotAfterClose) {
   EXPECT_EQ(as_unprivileged_child(open_status), 0);
 }
 
-TEST(PortSettings, ChecksInOrderAndStoresBaudAndBitsBeforeRefusing) {
+TEST(PortSettings, ChecksInOrderStoresBeforeRefusingAndAppliesAnyRateAndFlowControl) {
   FarEnd far;
   PortGuard port(open_first_port());
   SerialPort& p = *port;
@@ -213,12 +213,8 @@ TEST(PortSettings, ChecksInOrderAndStoresBaudAndBitsBeforeRefusing) {
   EXPECT_EQ(p.ops->set_xonxoff(p, 1), 0);
   EXPECT_EQ(applied_rate(&p), 1200u);
   EXPECT_EQ(applied(&p).c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
-}
 
-TEST(PortSettings, RatesWithoutAConstantAndFlowControl) {
-  FarEnd far;
-  PortGuard port(open_first_port());
-  SerialPort& p = *port;
+  // Rates without a constant, and flow control.
   EXPECT_EQ(p.ops->set_params(p, 31250, 'M', 8, 1), 0);
   EXPECT_EQ(applied_rate(&p), 31250u);
   EXPECT_EQ(applied(&p).c_cflag & (CMSPAR | PARODD), static_cast<tcflag_t>(CMSPAR | PARODD));
@@ -240,7 +236,7 @@ TEST(PortSettings, RatesWithoutAConstantAndFlowControl) {
   EXPECT_EQ(p.status, 0);
 }
 
-TEST(PortIo, ReadBlockTakesWhatWaits) {
+TEST(PortIo, ReadBlockTakesWhatWaitsAndKernelRefusalLosesNothing) {
   FarEnd far;
   PortGuard port(open_first_port());
   SerialPort& p = *port;
@@ -253,12 +249,7 @@ TEST(PortIo, ReadBlockTakesWhatWaits) {
   EXPECT_EQ(p.ops->read_block(p, buffer, sizeof buffer), 0);
   EXPECT_EQ(p.count, 3);
   EXPECT_EQ(std::string(buffer, 3), "xyz");
-}
 
-TEST(PortIo, KernelRefusalCountsAsNotQueuedAndNothingIsLost) {
-  FarEnd far;
-  PortGuard port(open_first_port());
-  SerialPort& p = *port;
   // The far end reads nothing, so the kernel eventually refuses (EAGAIN);
   // every byte reported queued must arrive, and no more.
   const std::string block(1050, 'k');
