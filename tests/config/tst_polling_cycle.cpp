@@ -44,7 +44,7 @@ class PollingCycle : public QObject {
     }
   }
 
-  void commandsLeaveEverySecondTickAndEveryTickReads() {
+  void commandsLeaveEverySecondTickWithTheirCrAndEveryTickReads() {
     Rig r;
     r.s.NextCommand = "A";
     r.form.QueueCommand();
@@ -62,12 +62,7 @@ class PollingCycle : public QObject {
                                        "xmit B", "read", "read"}));
     QCOMPARE(r.lib.lastMessage.left(3), QByteArray("B\r\0", 3));
     QCOMPARE(r.c.DataSent->text(), QString("B"));
-  }
-
-  void longestTypedCommandStillLeavesWithItsCr() {
-    Rig r;
-    r.openAndDrain();
-    r.c.DataSent->setText(QString(150, 'X'));
+    r.c.DataSent->setText(QString(150, 'X'));  // the longest typed command keeps its CR
     r.c.Send->click();
     r.form.Timer2_Timer();
     QCOMPARE(r.lib.lastMessage.indexOf('\r'), 98);

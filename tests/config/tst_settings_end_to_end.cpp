@@ -1,12 +1,15 @@
-// The program against the real library and the simulated module: a rename, a
-// new configuration, every group of default settings sent and seen in the
-// module's state, and the report saved through the chooser.
+// The program against the real library and the simulated module on a
+// pseudo-terminal: the start-up query goes out and the configuration comes
+// back and is shown; a rename is confirmed by the module's prompt; a new
+// configuration and every group of default settings are sent and seen in the
+// module's state; and the report is saved through the chooser.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocalSocket>
 #include <QProcess>
@@ -22,7 +25,9 @@
 #include "light.h"
 
 namespace {
-constexpr int kBound = 30000;  // generous: two cores, other builds beside us
+// Generous: two cores, other builds beside us.
+constexpr int kBound = 20000;          // start-up, configuration and rename
+constexpr int kSettingsBound = 30000;  // the default settings and the report
 
 // The simulator's first module: name, configuration word, default limits,
 // PWM period and high time, directions, network baud and delay.
@@ -48,7 +53,7 @@ class SettingsEndToEnd : public QObject {
   Q_OBJECT
 
  private slots:
-  void settingsReachTheModuleAndTheReportIsSaved() {
+  void configurationRenameSettingsAndReport() {
     const QString sim = QCoreApplication::applicationDirPath() + "/brimtally-sim";
     if (!QFile::exists(DynamicLibrary::defaultPath()) || !QFile::exists(sim)) {
       QSKIP("the brimtally library or the simulator is not built beside the test");
@@ -56,8 +61,9 @@ class SettingsEndToEnd : public QObject {
     QTemporaryDir dir;
     QVERIFY(dir.isValid() && QDir::setCurrent(dir.path()));
     QProcess module;  // killed when the test ends, however it ends
+    // PWM (bit 2) and both limit editors (bits 6, 7), port lines 0-7 locked.
     module.start(sim,
-                 {"--config", "0002", "--control", dir.filePath("c.sock"), "--die-with-parent"});
+                 {"--config", "00C5", "--control", dir.filePath("c.sock"), "--die-with-parent"});
     QTRY_VERIFY_WITH_TIMEOUT(module.canReadLine(), kBound);
     qputenv("BRIMTALLY_COM1", module.readLine().trimmed());
     QLocalSocket control;
@@ -74,13 +80,35 @@ class SettingsEndToEnd : public QObject {
     const auto drained = [&s] { return s.Commands.occupied() == 0 && s.ReplyWait == 0; };
 
     c.ComSel[0]->click();
+    QVERIFY2(boxes.shown.isEmpty(), qPrintable(boxes.shown.join('\n')));
+    QCOMPARE(s.PortOpen, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(c.DataSent->text(), QString("QC"), kBound);
+    QTRY_COMPARE_WITH_TIMEOUT(c.ConfigAlert->colour(), colours::Sent, kBound);
+    QCOMPARE(s.ConfigWord, 0x00C5);
+    for (int n = 0; n < 16; ++n) {
+      QCOMPARE(c.ConfigBit[n]->colour(),
+               ((s.ConfigWord >> n) & 1) ? colours::Sent : colours::Clear);
+    }
+    for (QGroupBox* f : {c.Analog12Lim, c.Analog8Lim, c.PWMDefaults, c.PortDir}) {
+      QVERIFY2(!f->isHidden(), qPrintable(f->objectName()));
+    }
+    QCOMPARE(c.ComOK->colour(), colours::Sent);
+    QCOMPARE(c.CommEstab->text(), QString("Communications OK"));
+    QCOMPARE(c.DLLVER->text(), QString(BT_DLL_VERSION));
+
     c.ModName->setText("TANK7");
+    QCOMPARE(c.ModIDAlarm->colour(), colours::Unsent);
     c.SelMod->click();
     QTRY_COMPARE_WITH_TIMEOUT(c.ModIDAlarm->colour(), colours::Sent, kBound);
+    // The module announced itself again, before its prompt.
+    QVERIFY(!s.VersionPending);
+    QVERIFY(c.Brim->text().startsWith("Brimtally"));
+
+    // The requested word replaces the module's: bit 0 cleared.
     for (int bit : {2, 6, 7}) c.ConfigReq[bit]->click();
     c.UpdateConfig->click();
-    QTRY_COMPARE_WITH_TIMEOUT(s.ConfigWord, 0x00C4, kBound);
-    QTRY_VERIFY_WITH_TIMEOUT(drained(), kBound);
+    QTRY_COMPARE_WITH_TIMEOUT(s.ConfigWord, 0x00C4, kSettingsBound);
+    QTRY_VERIFY_WITH_TIMEOUT(drained(), kSettingsBound);
     QCOMPARE(c.ConfigAlert->colour(), colours::Sent);
 
     // Six commands of the eight slots, then the four others.
@@ -90,24 +118,25 @@ class SettingsEndToEnd : public QObject {
     c.HLim12Set[1]->setValue(4000);
     c.SetAna8DefaultLimits->click();
     c.SetAna12DefaultLimits->click();
-    QTRY_VERIFY_WITH_TIMEOUT(drained(), kBound);
+    QTRY_VERIFY_WITH_TIMEOUT(drained(), kSettingsBound);
     c.PWMPeriodSet->setValue(1003);
     c.NetBaud->setCurrentIndex(4);
     c.ComDlySldr->setValue(100);
     for (QPushButton* b : {c.SetDefaultPWM, c.SetDefaultPortDir, c.SetNetBaud, c.SetDelay}) {
       b->click();
     }
-    QTRY_VERIFY_WITH_TIMEOUT(drained(), kBound);
+    QTRY_VERIFY_WITH_TIMEOUT(drained(), kSettingsBound);
     // Every line an output: direction 0.
     QTRY_COMPARE_WITH_TIMEOUT(
         moduleState(control),
-        "TANK7 196 [10,0,0,0,0,200] [240,255,255,255,4095,4000] 1003 502 0 19200 100", kBound);
+        "TANK7 196 [10,0,0,0,0,200] [240,255,255,255,4095,4000] 1003 502 0 19200 100",
+        kSettingsBound);
 
     c.PrintButton->click();
     QVERIFY(form.pickFile() && form.pickFile()->isVisible());
     form.pickFile()->Text1->setText("tank7.txt");
     form.pickFile()->Command1->click();
-    QTRY_VERIFY_WITH_TIMEOUT(s.ParamsSaved, kBound);
+    QTRY_VERIFY_WITH_TIMEOUT(s.ParamsSaved, kSettingsBound);
     QFile report("tank7.txt");
     QVERIFY(report.open(QIODevice::ReadOnly));
     QVERIFY(report.readAll().contains(
@@ -117,7 +146,7 @@ class SettingsEndToEnd : public QObject {
     c.Timer2->stop();
     library.btPortClose();
     module.terminate();
-    QVERIFY(module.waitForFinished(kBound));
+    QVERIFY(module.waitForFinished(kSettingsBound));
   }
 };
 

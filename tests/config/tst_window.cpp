@@ -1,5 +1,7 @@
-// The window as it starts, and its layout: nothing overlapping or cut off,
-// also with every frame on show.
+// The window as it starts, its layout (nothing overlapping or cut off, also
+// with every frame on show), and loading the device library by path: nothing
+// at start-up, each export at its first call, and a message and status 1 when
+// a file or export is missing.
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,6 +13,7 @@
 #include <QtTest>
 
 #include "colours.h"
+#include "dynamic_library.h"
 #include "fakes.h"
 #include "light.h"
 
@@ -18,14 +21,15 @@ class Window : public QObject {
   Q_OBJECT
 
  private slots:
-  void startsWithOneQueryAndNothingOpen() {
-    FakeLibrary lib;
+  void startsWithOneQueryAndNothingOpenAndNeedsTheLibraryOnlyForAPort() {
+    QCOMPARE(DynamicLibrary::defaultPath(),
+             QCoreApplication::applicationDirPath() + "/../lib/libbrimtally.so.1");
     FakeBoxes boxes;
     FakeExit exit;
     SystemClock clock;
+    DynamicLibrary lib("/nonexistent/libbrimtally.so.1", boxes, exit);
     TopForm form(Services{lib, boxes, exit, clock});
     const auto& c = form.controls();
-    QVERIFY(lib.calls.isEmpty());  // start-up never touches the library
     QCOMPARE(form.state().Commands.slot(0), QString("QC"));
     QCOMPARE(form.state().Commands.occupied(), 1);
     QVERIFY(c.Timer2->isActive() && c.Timer2->interval() == 400);
@@ -46,6 +50,30 @@ class Window : public QObject {
       QCOMPARE(c.ConfigReq[n]->isEnabled(), n != 10 && n != 11 && n != 14 && n != 15);
       if (n > 0) QVERIFY(c.ConfigReq[n]->y() < c.ConfigReq[n - 1]->y());
     }
+    form.Timer2_Timer();  // start-up and a tick never touch the library
+    QVERIFY(!lib.loaded() && boxes.shown.isEmpty());
+    try {
+      form.ComSel_Click(0);
+      QFAIL("the program went on without its library");
+    } catch (const ProgramFailed& failed) {
+      QCOMPARE(failed.status, 1);
+    }
+    QCOMPARE(boxes.shown.size(), 1);
+    QVERIFY2(boxes.shown[0].startsWith("ok||/nonexistent/libbrimtally.so.1: cannot open"),
+             qPrintable(boxes.shown[0]));
+  }
+
+  void exportsAreFoundOneByOne() {
+    FakeBoxes boxes;
+    FakeExit exit;
+    DynamicLibrary library(PARTIAL_LIBRARY, boxes, exit);
+    QCOMPARE(library.btPortOpen(2, 9600), int16_t{2096});  // the file's own answer
+    QCOMPARE(library.btPortOpen(1, 300), int16_t{1003});
+    QVERIFY(boxes.shown.isEmpty());
+    ModuleRecord record{};
+    QVERIFY_THROWS_EXCEPTION(ProgramFailed, library.ex_read_line(&record));
+    QCOMPARE(boxes.shown.size(), 1);
+    QVERIFY2(boxes.shown[0].contains("ex_read_line"), qPrintable(boxes.shown[0]));
   }
 
   void nothingOverlapsOrIsCutOffWithEveryFrameShown() {
