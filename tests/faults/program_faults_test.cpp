@@ -123,7 +123,7 @@ class ProgramFaults : public QObject {
     p.c.Timer2->stop();
   }
 
-  void clickingThePortAlreadyChosenChangesNothing() {
+  void clickingThePortChosenChangesNothingAndClosingAsksFirst() {
     bt_test::SimSession session;
     Program p;
     p.form.show();
@@ -145,7 +145,26 @@ class ProgramFaults : public QObject {
     p.c.Send->click();
     QTRY_COMPARE_WITH_TIMEOUT(count_lines(session.logged("in"), "QC\r"), 2, kBound);
     QTRY_COMPARE_WITH_TIMEOUT(p.c.ComOK->colour(), colours::Sent, kBound);
-    p.c.Timer2->stop();
+
+    // Closed by its frame with settings unsent: it asks, and on yes closes
+    // the port.
+    p.c.ModName->setText("TANK7");  // name and settings now unsent
+
+    p.boxes.answers = {false};
+    QVERIFY(!p.form.close());
+    const QString question = "yesNo|Done|All Parameters have NOT been sent.  Exit anyway?";
+    QCOMPARE(p.boxes.shown, QStringList{question});
+    QVERIFY(p.form.isVisible());
+    QCOMPARE(p.exit.ends, 0);
+    QVERIFY(!device_free(session.sim().device()));
+    QTRY_COMPARE_WITH_TIMEOUT(p.c.ComOK->colour(), colours::Sent, kBound);  // still polling
+
+    p.boxes.answers = {true};
+    QVERIFY(p.form.close());
+    QCOMPARE(p.boxes.shown, (QStringList{question, question}));
+    QCOMPARE(p.exit.ends, 1);
+    QVERIFY(!p.form.isVisible());
+    QVERIFY(device_free(session.sim().device()));  // the port was closed
   }
 
   void anUnwritableReportIsNamedWithItsReasonAndNotCountedAsSaved() {
@@ -177,31 +196,6 @@ class ProgramFaults : public QObject {
     QVERIFY(!QFile::exists(missing));
     QTRY_COMPARE_WITH_TIMEOUT(p.c.ComOK->colour(), colours::Sent, kBound);  // still polling
     p.c.Timer2->stop();
-  }
-
-  void closingByTheFrameWithSettingsUnsentAsksAndThenClosesThePort() {
-    bt_test::SimSession session;
-    Program p;
-    p.form.show();
-    p.c.ComSel[0]->click();
-    QCOMPARE(p.s.PortOpen, 1);
-    p.c.ModName->setText("TANK7");  // name and settings now unsent
-
-    p.boxes.answers = {false};
-    QVERIFY(!p.form.close());
-    const QString question = "yesNo|Done|All Parameters have NOT been sent.  Exit anyway?";
-    QCOMPARE(p.boxes.shown, QStringList{question});
-    QVERIFY(p.form.isVisible());
-    QCOMPARE(p.exit.ends, 0);
-    QVERIFY(!device_free(session.sim().device()));
-    QTRY_COMPARE_WITH_TIMEOUT(p.c.ComOK->colour(), colours::Sent, kBound);  // still polling
-
-    p.boxes.answers = {true};
-    QVERIFY(p.form.close());
-    QCOMPARE(p.boxes.shown, (QStringList{question, question}));
-    QCOMPARE(p.exit.ends, 1);
-    QVERIFY(!p.form.isVisible());
-    QVERIFY(device_free(session.sim().device()));  // the port was closed
   }
 };
 

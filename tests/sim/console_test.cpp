@@ -42,7 +42,7 @@ TEST(ConsoleStart, BannerAndPromptAtPowerUpAndAfterAPowerCycle) {
   EXPECT_EQ(line.readLine().value_or(""), "Pump>");
 }
 
-TEST_F(Console, QcAnswersTheConfigurationWordThenThePrompt) {
+TEST_F(Console, QcAnswersTheConfigurationWordAndBadCommandsAnError) {
   EXPECT_EQ(command("QC"), "C:02CF");
   EXPECT_EQ(command("qc"), "C:02CF");
   EXPECT_EQ(command("QX\x7f"
@@ -50,6 +50,12 @@ TEST_F(Console, QcAnswersTheConfigurationWordThenThePrompt) {
             "C:02CF");  // a terminal's backspace
   line.send("\r");
   EXPECT_EQ(line.readLine().value_or(""), "Tank 3>");  // an empty line: prompt only
+  // Bad commands get an error line, then the prompt.
+  for (const char* text : {"XYZ", "SLD 2 0 12C", "SLD 6 0 1", "CB 7", "CO", "CO 12345", "SP 10 20",
+                           "SBD 100", "QC 1", "C:12>", "Brimtally"}) {
+    expectPlainError(command(text));
+  }
+  EXPECT_EQ(command("QC"), "C:02CF");  // nothing above changed the module
 }
 
 TEST_F(Console, RenameAnswersWithTheBannerAndTheNewPrompt) {
@@ -85,14 +91,6 @@ TEST_F(Console, DefaultSettingsAreStoredAndSurviveAPowerCycle) {
   EXPECT_EQ(jsonNumber(s, "direction"), 0x81);
   EXPECT_EQ(jsonNumber(s, "network_baud"), 19200);
   EXPECT_EQ(jsonNumber(s, "comm_delay_ms"), 254);
-}
-
-TEST_F(Console, BadCommandsGetAnErrorLineThenThePrompt) {
-  for (const char* text : {"XYZ", "SLD 2 0 12C", "SLD 6 0 1", "CB 7", "CO", "CO 12345", "SP 10 20",
-                           "SBD 100", "QC 1", "C:12>", "Brimtally"}) {
-    expectPlainError(command(text));
-  }
-  EXPECT_EQ(command("QC"), "C:02CF");  // nothing above changed the module
 }
 
 TEST(ConsoleModules, ConsoleCommandsGoToTheFirstModule) {

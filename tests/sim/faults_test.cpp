@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "sim_process.h"
@@ -20,21 +21,10 @@ long elapsedMs(Clock::time_point since) {
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
 
-// Sends `n` queries at once and counts the replies that come back. The drop
-// fault is then ended and a configuration query marks the end of the replies.
-int repliesTo(SimProcess& sim, Line& line, int n) {
-  std::string burst;
-  for (int i = 0; i < n; ++i) burst += framed("01", "QI");
-  line.send(burst);
-  sim.control("fault off drop");  // handled after the queries already sent
-  line.send(framed("01", "QC"));
-  int count = 0;
-  while (auto reply = line.readLine(5000)) {
-    if (reply->find("C:") != std::string::npos) return count;
-    ++count;
-  }
-  return -1;
-}
+struct InjectedFaults : ::testing::Test {
+  SimProcess sim{{"--no-banner", "--drift", "0"}};
+  Line line{sim.device()};
+};
 
 }  // namespace
 
@@ -56,7 +46,15 @@ TEST(Faults, DroppedShareIsCountedAndRepeatsWithTheSeed) {
   for (int run = 0; run < 2; ++run) {
     SimProcess sim{{"--no-banner", "--drop", "50", "--seed", "42"}};
     Line line{sim.device()};
-    received[run] = repliesTo(sim, line, 40);
+    std::string burst;
+    for (int i = 0; i < 40; ++i) burst += framed("01", "QI");
+    line.send(burst);
+    sim.control("fault off drop");  // handled after the queries already sent
+    line.send(framed("01", "QC"));  // its reply marks the end of the others
+    received[run] = 0;
+    std::optional<std::string> reply;
+    while ((reply = line.readLine(5000)) && reply->find("C:") == std::string::npos) ++received[run];
+    ASSERT_TRUE(reply.has_value()) << "no end marker";
     EXPECT_EQ(received[run] + jsonNumber(sim.control("counts"), "drop"), 40);
     EXPECT_GT(received[run], 5);
     EXPECT_LT(received[run], 35);
@@ -64,9 +62,7 @@ TEST(Faults, DroppedShareIsCountedAndRepeatsWithTheSeed) {
   EXPECT_EQ(received[0], received[1]);
 }
 
-TEST(Faults, WrongChecksumAndWrongAddressReplies) {
-  SimProcess sim{{"--no-banner"}};
-  Line line{sim.device()};
+TEST_F(InjectedFaults, DamagedRepliesEachOfTheirKindAndCounted) {
   ASSERT_EQ(sim.control("fault badsum"), "ok fault badsum");
   line.send(framed("01", "QC"));
   auto reply = line.readLine().value_or("");
@@ -81,14 +77,7 @@ TEST(Faults, WrongChecksumAndWrongAddressReplies) {
   EXPECT_NE(reply.substr(4, 2), "01") << reply;
   EXPECT_NE(reply.find(" C:02CF"), std::string::npos) << reply;
 
-  const std::string counts = sim.control("counts");
-  EXPECT_EQ(jsonNumber(counts, "badsum"), 1);
-  EXPECT_EQ(jsonNumber(counts, "badaddr"), 1);
-}
-
-TEST(Faults, TruncatedNoisyAndOverlongReplies) {
-  SimProcess sim{{"--no-banner", "--drift", "0"}};
-  Line line{sim.device()};
+  ASSERT_EQ(sim.control("fault off"), "ok fault off");
   line.send(framed("01", "QA"));
   const std::string whole = line.readLine().value_or("");
 
@@ -117,14 +106,14 @@ TEST(Faults, TruncatedNoisyAndOverlongReplies) {
   line.readLine();
 
   const std::string counts = sim.control("counts");
+  EXPECT_EQ(jsonNumber(counts, "badsum"), 1);
+  EXPECT_EQ(jsonNumber(counts, "badaddr"), 1);
   EXPECT_EQ(jsonNumber(counts, "truncate"), 1);
   EXPECT_EQ(jsonNumber(counts, "noise"), 1);
   EXPECT_EQ(jsonNumber(counts, "longline"), 3);
 }
 
-TEST(Faults, OneShotBurstAndFlood) {
-  SimProcess sim{{"--no-banner"}};
-  Line line{sim.device()};
+TEST_F(InjectedFaults, OneShotBurstAndFlood) {
   ASSERT_EQ(sim.control("fault burst 16"), "ok burst 16");
   const std::string noise = line.readFor(300);
   EXPECT_EQ(noise.size(), 16u);

@@ -26,23 +26,12 @@ struct Fixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(Fixture, WorkedExampleQueryGetsAFullReplyWithValidChecksum) {
-  ASSERT_TRUE(line.isOpen());
-  line.send(std::string("#46 01 QE\n\r"));
-  const auto reply = line.readLine();
-  ASSERT_TRUE(reply.has_value());
-  EXPECT_TRUE(checksumValid(*reply)) << *reply;
-  EXPECT_EQ(reply->substr(3, 4), " 01 ");
-  EXPECT_LE(reply->size(), 99u);
-  const std::regex layout(
-      R"(\$[0-9A-F]{2} 01 A0:[0-9A-F]{2} A1:[0-9A-F]{2} A2:[0-9A-F]{2} A3:[0-9A-F]{2} )"
-      R"(A4:[0-9A-F]{3} A5:[0-9A-F]{3} D0:[0-9A-F]{3} D1:[0-9A-F]{3} I:[0-9A-F]{2} )"
-      R"(O:[0-9A-F]{2} B:[0-9A-F]{2} F:[0-9A-F]{4} T:[0-9A-F]{6} C:02CF)");
-  EXPECT_TRUE(std::regex_match(*reply, layout)) << *reply;
-}
-
 TEST_F(Fixture, EachQueryAnswersWithItsFieldsAtTheirWidths) {
   const std::pair<const char*, const char*> cases[] = {
+      {"QE",
+       R"( A0:[0-9A-F]{2} A1:[0-9A-F]{2} A2:[0-9A-F]{2} A3:[0-9A-F]{2} A4:[0-9A-F]{3} A5:[0-9A-F]{3} )"
+       R"(D0:[0-9A-F]{3} D1:[0-9A-F]{3} I:[0-9A-F]{2} O:[0-9A-F]{2} B:[0-9A-F]{2} F:[0-9A-F]{4} )"
+       R"(T:[0-9A-F]{6} C:02CF)"},
       {"QA",
        R"( A0:[0-9A-F]{2} A1:[0-9A-F]{2} A2:[0-9A-F]{2} A3:[0-9A-F]{2} A4:[0-9A-F]{3} A5:[0-9A-F]{3})"},
       {"QM",
@@ -58,7 +47,11 @@ TEST_F(Fixture, EachQueryAnswersWithItsFieldsAtTheirWidths) {
       {"Q", R"()"},
   };
   for (const auto& [cmd, fields] : cases) {
-    const std::string reply = query(cmd);
+    // QE goes out as the worked example, its checksum worked out by hand.
+    if (std::string_view(cmd) == "QE") line.send("#46 01 QE\n\r");
+    const std::string reply =
+        std::string_view(cmd) == "QE" ? line.readLine().value_or("") : query(cmd);
+    EXPECT_LE(reply.size(), 99u) << cmd;
     EXPECT_TRUE(checksumValid(reply)) << cmd << ": " << reply;
     EXPECT_TRUE(std::regex_match(reply, std::regex(std::string(R"(\$[0-9A-F]{2} 01)") + fields)))
         << cmd << ": " << reply;
@@ -103,7 +96,7 @@ TEST_F(Fixture, MalformedSettingsAndOverlongLinesAreIgnored) {
   EXPECT_NE(s.find("\"low_limit\":[0,0,0,0,0,0]"), std::string::npos) << s;
 }
 
-TEST_F(Fixture, WrongChecksumAndOtherAddressesGetNoAnswer) {
+TEST_F(Fixture, OnlyAValidChecksumAndOurOwnAddressGetAnAnswer) {
   std::string bad = framed("01", "QI");
   bad[2] = bad[2] == '0' ? '1' : '0';
   line.send(bad);
@@ -113,9 +106,7 @@ TEST_F(Fixture, WrongChecksumAndOtherAddressesGetNoAnswer) {
   EXPECT_EQ(line.readFor(300), "");
   // The line still works afterwards.
   EXPECT_TRUE(checksumValid(query("QI")));
-}
-
-TEST_F(Fixture, AcceptsLowercaseChecksumCrAloneAndALeadingLf) {
+  // Lowercase checksum digits, CR alone and a leading LF are accepted.
   std::string lower = framed("01", "QC");
   for (int i = 1; i <= 2; ++i)
     lower[static_cast<size_t>(i)] = static_cast<char>(std::tolower(lower[static_cast<size_t>(i)]));
