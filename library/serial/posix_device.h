@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "serial/line_codes.h"
 #include "serial/serial_port.h"
 
 namespace bt {
@@ -16,9 +17,6 @@ enum LineControl : uint8_t {
   kControlHandshake = 2,
   kControlToggle = 3,  // RTS only
 };
-
-enum ParityCode : uint8_t { kParityNone = 0, kParityOdd, kParityEven, kParityMark, kParitySpace };
-enum StopBitsCode : uint8_t { kStopOne = 0, kStopOneAndHalf = 1, kStopTwo = 2 };
 
 // The line settings, changed in memory and then applied to the device as a
 // whole. Fields without a termios counterpart (DSR flow, NUL discarding, the

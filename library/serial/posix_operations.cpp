@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -97,32 +96,12 @@ int PosixOperations::set_params(SerialPort& port, int32_t baud, int parity, int 
   settings.baud = static_cast<uint32_t>(baud);
   settings.byte_size = static_cast<uint8_t>(data_bits);
   if (data_bits < 0 || data_bits > 255) settings.byte_size = 0;  // never valid when applied
-  switch (std::toupper(static_cast<unsigned char>(parity))) {
-    case 'E':
-      settings.parity = kParityEven;
-      break;
-    case 'O':
-      settings.parity = kParityOdd;
-      break;
-    case 'N':
-      settings.parity = kParityNone;
-      break;
-    case 'M':
-      settings.parity = kParityMark;
-      break;
-    case 'S':
-      settings.parity = kParitySpace;
-      break;
-    default:
-      return fail(port, kIllegalParity);
-  }
-  if (stop_bits == 1) {
-    settings.stop_bits = kStopOne;
-  } else if (stop_bits == 2) {
-    settings.stop_bits = kStopTwo;
-  } else {
-    return fail(port, kIllegalStopBits);
-  }
+  const int parity_value = parity_code(parity);
+  if (parity_value < 0) return fail(port, kIllegalParity);
+  settings.parity = static_cast<uint8_t>(parity_value);
+  const int stop_value = stop_bits_code(stop_bits);
+  if (stop_value < 0) return fail(port, kIllegalStopBits);
+  settings.stop_bits = static_cast<uint8_t>(stop_value);
   apply(port);
   return port.status;
 }

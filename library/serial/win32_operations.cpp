@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "serial/line_codes.h"
 #include "serial/live_ports.h"
 #include "serial/platform.h"
 #include "serial/win32_device.h"
@@ -127,33 +128,16 @@ int Win32Operations::set_params(SerialPort& port, int32_t baud, int parity, int 
   // next operation that applies the record.
   dcb.BaudRate = static_cast<DWORD>(baud);
   dcb.ByteSize = static_cast<BYTE>(data_bits);
-  // Compared without regard to case; any int may arrive here.
-  switch (parity >= 'a' && parity <= 'z' ? parity - ('a' - 'A') : parity) {
-    case 'E':
-      dcb.Parity = EVENPARITY;
-      break;
-    case 'O':
-      dcb.Parity = ODDPARITY;
-      break;
-    case 'N':
-      dcb.Parity = NOPARITY;
-      break;
-    case 'M':
-      dcb.Parity = MARKPARITY;
-      break;
-    case 'S':
-      dcb.Parity = SPACEPARITY;
-      break;
-    default:
-      return fail(port, kIllegalParity);
-  }
-  if (stop_bits == 1) {
-    dcb.StopBits = ONESTOPBIT;
-  } else if (stop_bits == 2) {
-    dcb.StopBits = TWOSTOPBITS;
-  } else {
-    return fail(port, kIllegalStopBits);
-  }
+  // The shared codes are the DCB's own values.
+  static_assert(kParityNone == NOPARITY && kParityOdd == ODDPARITY && kParityEven == EVENPARITY &&
+                kParityMark == MARKPARITY && kParitySpace == SPACEPARITY);
+  static_assert(kStopOne == ONESTOPBIT && kStopTwo == TWOSTOPBITS);
+  const int parity_value = parity_code(parity);
+  if (parity_value < 0) return fail(port, kIllegalParity);
+  dcb.Parity = static_cast<BYTE>(parity_value);
+  const int stop_value = stop_bits_code(stop_bits);
+  if (stop_value < 0) return fail(port, kIllegalStopBits);
+  dcb.StopBits = static_cast<BYTE>(stop_value);
   apply(port);
   return port.status;
 }
