@@ -21,6 +21,7 @@ int16_t query(ModuleRecord* record, const char* letters,
   if (mode == bt::ScanMode::kKeys) std::memset(record->KeyText, 0, sizeof record->KeyText);
   // No usable line (a driver error or nothing within ReplyTimeout) gives 1.
   if (bt::read_reply_line(*port, *record).result != bt::kLineRead) {
+    bt::discard_failed_reply(*port, *record);
     return bt::finish_operation(*record, BT_NO_REPLY);
   }
   return bt::scan_reply_text(*record, mode);

@@ -32,14 +32,14 @@ BT_API int16_t BT_CALL ex_xmit_msg(ModuleRecord* record) {
 }
 
 BT_API int16_t BT_CALL ex_read_line(ModuleRecord* record) {
-  if (record == nullptr) return BT_WRONG_VERSION;
+  // Positive results are character counts, so a null record is a failed read.
+  if (record == nullptr) return BT_READ_ERROR;
   bt::SerialPort* port = bt::current_port();
   if (port == nullptr) return BT_READ_ERROR;
 
-  // A failure is reported by one read and then cleared, so an over-long line
-  // or a failed write is seen once and does not turn every later read into an
-  // error. A failure left by the write is reported before reading, so the
-  // reply to whatever did get through stays queued.
+  // A failed write of ex_xmit_msg or a setting, which those calls do not
+  // report, is reported here once, before reading, so the reply to whatever
+  // did get through stays queued. Queries clear their own failures.
   if (port->status < 0) {
     port->ops->clear_status(*port);
     return BT_READ_ERROR;

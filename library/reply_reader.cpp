@@ -5,6 +5,8 @@ namespace bt {
 namespace {
 constexpr uint32_t kLineCapacity = 100;
 constexpr int kCarriageReturn = 13;
+// Bounds the discard, so that a line flooded with noise cannot hold the call.
+constexpr int kMaxDiscardReads = 10;
 }  // namespace
 
 LineRead read_reply_line(SerialPort& port, ModuleRecord& record) {
@@ -24,6 +26,15 @@ LineRead read_reply_line(SerialPort& port, ModuleRecord& record) {
   }
   record.ReplyText[kept] = '\0';
   return {kLineRead, kept};
+}
+
+void discard_failed_reply(SerialPort& port, const ModuleRecord& record) {
+  for (int i = 0; i < kMaxDiscardReads && port.status == kUserBufferOverflow; ++i) {
+    port.ops->clear_status(port);
+    char rest[kLineCapacity];
+    port_read_line(&port, rest, kLineCapacity, kCarriageReturn, record.ReplyTimeout);
+  }
+  port.ops->clear_status(port);
 }
 
 }  // namespace bt

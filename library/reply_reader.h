@@ -23,6 +23,11 @@ struct LineRead {
 // 126, in ReplyText.
 LineRead read_reply_line(SerialPort& port, ModuleRecord& record);
 
+// Ends a transaction whose reply read failed: the rest of an over-long reply
+// is read away, so that the next read does not take its tail for a line, and
+// the failure, which the transaction reports itself, is cleared.
+void discard_failed_reply(SerialPort& port, const ModuleRecord& record);
+
 }  // namespace bt
 
 #endif  // BRIMTALLY_REPLY_READER_H

@@ -20,6 +20,9 @@ int send_command(SerialPort& port, const ModuleRecord& record) {
     char stale[kLineCapacity];
     port_read_line(&port, stale, kLineCapacity, kCarriageReturn, kFlushTimeoutMs);
   }
+  // What the flush met (an over-long stale line, noise) was stale input, not a
+  // fault of this transaction. A device that has gone fails the write anyway.
+  port.ops->clear_status(port);
   char line[BT_COMMAND_LEN + 1];
   set_field_text(line, field_text(record.CommandText));
   return port_write_string(&port, line, kNoTerminator);

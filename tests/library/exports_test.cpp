@@ -111,7 +111,7 @@ TEST(Lifecycle, PortOpenRefusesBadPortAndBaudAndReportsMissingDevice) {
 TEST(Lifecycle, NullRecordAndClosedPortAreRefusedAndTheRecordKept) {
   EXPECT_EQ(lib().btSeedDLL(nullptr), 8);
   EXPECT_EQ(lib().ex_xmit_msg(nullptr), 8);
-  EXPECT_EQ(lib().ex_read_line(nullptr), 8);
+  EXPECT_EQ(lib().ex_read_line(nullptr), 103);  // 8 would read as "8 characters"
   for (const auto& [name, call] : kTypedOperations) EXPECT_EQ(call(nullptr), 8) << name;
 
   PtyModule module;
@@ -335,6 +335,14 @@ TEST_F(OnPty, ReadLineKeepsPrintableCharactersOfOneLineAndOverlongFailsOnce) {
   module_->send(std::string(120, 'L') + "\r");
   EXPECT_EQ(lib().ex_read_line(&record_), 103);
   EXPECT_EQ(lib().btGetDigitalIn(&record_), 0);  // the query's flush took the rest
+
+  // A query that fails on an over-long reply reports it itself; the next raw
+  // read reads what is there, not the error again nor the reply's tail.
+  module_->respond_with([](const std::string&) { return std::string(131, 'R') + "\r"; });
+  EXPECT_EQ(lib().btGetDigitalIn(&record_), 1);
+  module_->send("HELLO\r");
+  EXPECT_EQ(lib().ex_read_line(&record_), 5);
+  EXPECT_STREQ(record_.ReplyText, "HELLO");
 }
 
 TEST_F(OnPty, QueryVerdictsAndStoredFieldsFromTheLine) {
@@ -389,6 +397,11 @@ TEST_F(OnPty, SendWaitsThenDiscardsThreeStaleLines) {
     return line.find(" QI") != std::string::npos ? with_checksum("$?? 01 I:77") + "\r" : "";
   });
   module_->send("$00 01 I:01\r$00 01 I:02\rjunk\r");
+  EXPECT_EQ(query(&record_), 0);
+  EXPECT_EQ(record_.DigitalIn, 0x77);
+
+  // An over-long stale line is stale all the same: it fails no transaction.
+  module_->send(std::string(150, 'S') + "\r");
   EXPECT_EQ(query(&record_), 0);
   EXPECT_EQ(record_.DigitalIn, 0x77);
 
