@@ -108,21 +108,5 @@ TEST_F(ReplyFaults, NoiseBeforeAReplyIsJudgedByWhatTheReaderKeeps) {
   EXPECT_EQ(injected("noise"), 6);
 }
 
-TEST_F(ReplyFaults, AnOverLongLineFailsOneReadAndLosesNoByte) {
-  // The raw reader reports the overflow once, then hands over the rest of the
-  // line: nothing is lost and the next line starts clean.
-  fault("longline");
-  std::strcpy(record_.MessageText, with_checksum("#?? 01 QI\n\r").c_str());
-  ASSERT_EQ(lib().ex_xmit_msg(&record_), 11);
-  std::strcpy(record_.ReplyText, "unchanged");
-  EXPECT_EQ(lib().ex_read_line(&record_), BT_READ_ERROR);
-  EXPECT_STREQ(record_.ReplyText, "unchanged");
-  EXPECT_EQ(lib().ex_read_line(&record_), 120 - 99);
-  EXPECT_EQ(std::string(record_.ReplyText).size(), 120u - 99u);
-  fault("off");
-  expect_transaction_succeeds();
-  EXPECT_EQ(injected("longline"), 1);
-}
-
 }  // namespace
 }  // namespace bt_test

@@ -112,7 +112,8 @@ TEST(Misuse, ANullRecordIsRefusedAndNothingIsSent) {
     }
     EXPECT_EQ(lib().btSeedDLL(nullptr), BT_WRONG_VERSION);
     EXPECT_EQ(lib().ex_xmit_msg(nullptr), BT_WRONG_VERSION);
-    EXPECT_EQ(lib().ex_read_line(nullptr), BT_WRONG_VERSION);
+    // A failed read: 8 would read as "8 characters".
+    EXPECT_EQ(lib().ex_read_line(nullptr), BT_READ_ERROR);
     const ModuleRecord made = lib().btInitDLL(nullptr);  // its argument is not used
     EXPECT_STREQ(made.DllVersion, BT_DLL_VERSION);
   }
@@ -120,24 +121,6 @@ TEST(Misuse, ANullRecordIsRefusedAndNothingIsSent) {
   ModuleRecord record = session_record();
   EXPECT_EQ(lib().btGetDigitalIn(&record), BT_OK);
   EXPECT_EQ(session.logged("in").size(), 1u);
-  EXPECT_EQ(lib().btPortClose(), 0);
-}
-
-TEST(Misuse, AVersionTextWithoutItsEndIsAnotherVersion) {
-  SimSession session;
-  ASSERT_EQ(lib().btPortOpen(1, 9600), BT_OK);
-  // The version followed by more text, to the field's end.
-  ModuleRecord record = unterminated_record();
-  std::memset(record.DllVersion + std::strlen(BT_DLL_VERSION), 'k',
-              BT_VERSION_LEN - std::strlen(BT_DLL_VERSION));
-  expect_all_refused(BT_WRONG_VERSION, record);
-  EXPECT_EQ(lib().btSeedDLL(&record), BT_WRONG_VERSION);
-  // The version in a field padded with blanks is not the version either.
-  record = valid_record("01");
-  std::memset(record.DllVersion + std::strlen(BT_DLL_VERSION), ' ',
-              BT_VERSION_LEN - std::strlen(BT_DLL_VERSION));
-  expect_all_refused(BT_WRONG_VERSION, record);
-  EXPECT_TRUE(session.logged("in").empty());
   EXPECT_EQ(lib().btPortClose(), 0);
 }
 
@@ -157,12 +140,6 @@ TEST(Misuse, TextFieldsWithoutANulAreUsedWithinTheirWidthOnly) {
   EXPECT_EQ(session.logged("in")[0], with_checksum("#?? " + address + " SO 5A\n\r"));
   EXPECT_EQ(session.logged("in")[1], with_checksum("#?? " + address + " QI\n\r"));
 
-  // A whole-width message cannot fit in a print command: refused, unsent,
-  // CommandText kept.
-  ModuleRecord before = record;
-  EXPECT_EQ(lib().btPrint(&record), BT_TOO_LONG);
-  EXPECT_EQ(changed_fields(before, record), Fields{"Status"});
-
   // The raw sender sends the whole width and no more (a line the module
   // ignores: it starts like a command but has no valid checksum).
   record.MessageText[0] = '#';
@@ -175,7 +152,7 @@ TEST(Misuse, TextFieldsWithoutANulAreUsedWithinTheirWidthOnly) {
   // A raw read with nothing arriving leaves a whole-width ReplyText alone;
   // the keypad query clears KeyText before it reads.
   std::memset(record.ReplyText, 'R', BT_REPLY_LEN);
-  before = record;
+  ModuleRecord before = record;
   record.ReplyTimeout = 0;
   EXPECT_EQ(lib().ex_read_line(&record), 0);
   EXPECT_EQ(std::string(record.ReplyText, BT_REPLY_LEN), std::string(BT_REPLY_LEN, 'R'));
@@ -201,13 +178,6 @@ TEST(Misuse, TextFieldsWithoutANulAreUsedWithinTheirWidthOnly) {
 
 TEST(Misuse, ArgumentsOutOfRangeAreRefusedOrKeptInBounds) {
   SimSession session;
-  EXPECT_EQ(lib().btPortOpen(0, 9600), BT_BAD_PORT);
-  EXPECT_EQ(lib().btPortOpen(3, 9600), BT_BAD_PORT);
-  EXPECT_EQ(lib().btPortOpen(-1, 9600), BT_BAD_PORT);
-  EXPECT_EQ(lib().btPortOpen(1, 0), BT_BAD_BAUD);
-  EXPECT_EQ(lib().btPortOpen(1, 65535), BT_BAD_BAUD);
-  EXPECT_EQ(lib().btPortClose(), -6);  // none of those opened anything
-
   ASSERT_EQ(lib().btPortOpen(1, 9600), BT_OK);
   ModuleRecord record = session_record();
   // Channels outside 0-5 store no limit anywhere in the record.

@@ -196,6 +196,11 @@ TEST_F(LineIoTest, FarEndClosingFailsTheReadInsteadOfWaiting) {
   EXPECT_EQ(r.result, kGeneralError);
   EXPECT_EQ(port_->status, kGeneralError);
   EXPECT_LT(idle_calls, 2000);
+
+  // A write fails the same way: never as a full queue a caller might wait out.
+  port_->ops->clear_status(*port_);
+  EXPECT_EQ(port_write_string(port_.get(), "#00 01 QI\n\r", -1), kGeneralError);
+  EXPECT_EQ(port_->count, 0);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The out-of-memory paths of port_open: this executable replaces the nothrow
+// port_open when memory runs out: this executable replaces the nothrow
 // allocator with one that fails on request.
 #include <gtest/gtest.h>
 
@@ -13,18 +13,10 @@ namespace {
 int fail_allocation = 0;
 int allocations = 0;
 
-void fail_nothrow_allocation(int which) {
-  allocations = 0;
-  fail_allocation = which;
-}
-
 }  // namespace
 
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (fail_allocation != 0 && ++allocations == fail_allocation) {
-    fail_allocation = 0;
-    return nullptr;
-  }
+  if (++allocations == fail_allocation) return nullptr;
   // The ordinary allocator underneath keeps new and delete paired.
   try {
     return ::operator new(size);
@@ -42,47 +34,37 @@ int live_count(SerialPort* port) {
   return n;
 }
 
-TEST(OutOfMemory, NoPortObjectGivesTheSharedFallback) {
-  fail_nothrow_allocation(1);
-  SerialPort* first = port_open(0, 9600, 'N', 8, 1);
-  EXPECT_EQ(first, port_fallback());
-  EXPECT_EQ(first->status, kNoMemory);
-  EXPECT_EQ(first->port_index, -1);
-  EXPECT_EQ(first->driver_kind, kDriverKindNone);
-  EXPECT_EQ(first->device, nullptr);
-  EXPECT_EQ(port_write_string(first, "QC", -1), kNotSupported);
-
-  // Handed out again: the same object, fresh "no memory", listed once.
-  fail_nothrow_allocation(1);
-  SerialPort* second = port_open(0, 9600, 'N', 8, 1);
-  EXPECT_EQ(second, first);
-  EXPECT_EQ(second->status, kNoMemory);
-  EXPECT_EQ(live_count(second), 1);
-
-  // Closing only unlinks it; it serves the next shortage just the same.
-  EXPECT_EQ(second->ops->close(*second), 0);
-  EXPECT_EQ(live_count(second), 0);
-  fail_nothrow_allocation(1);
-  SerialPort* third = port_open(0, 9600, 'N', 8, 1);
-  EXPECT_EQ(third, port_fallback());
-  EXPECT_EQ(third->status, kNoMemory);
-  EXPECT_EQ(live_count(third), 1);
-  third->ops->close(*third);
-}
-
-TEST(OutOfMemory, NoDeviceBlockReleasesThePortAndGivesTheFallback) {
+// Whichever allocation of an open fails, the caller gets the shared fallback
+// object, listed once, and nothing half-made keeps the device.
+TEST(OutOfMemory, AnyFailedAllocationGivesTheFallbackAndKeepsNothing) {
   FarEnd far;
-  fail_nothrow_allocation(2);
-  SerialPort* port = port_open(0, 9600, 'N', 8, 1);
-  EXPECT_EQ(port, port_fallback());
-  EXPECT_EQ(port->status, kNoMemory);
-  // Only the fallback is listed: the half-made object is gone, and the
-  // device was never taken, so it opens now.
-  EXPECT_EQ(port_live_head(), port_fallback());
-  EXPECT_EQ(port_fallback()->next, nullptr);
-  port->ops->close(*port);
-  PortGuard opened(port_open(0, 9600, 'N', 8, 1));
-  EXPECT_EQ(opened->status, 0);
+  allocations = 0;
+  fail_allocation = 0;
+  PortGuard(port_open(0, 9600, 'N', 8, 1)).close();
+  const int needed = allocations;
+  ASSERT_GT(needed, 0);
+
+  for (int which = 1; which <= needed; ++which) {
+    SCOPED_TRACE(which);
+    for (int again = 0; again < 2; ++again) {
+      allocations = 0;
+      fail_allocation = which;
+      SerialPort* port = port_open(0, 9600, 'N', 8, 1);
+      fail_allocation = 0;
+      ASSERT_EQ(port, port_fallback());
+      EXPECT_EQ(port->status, kNoMemory);
+      EXPECT_EQ(port->port_index, -1);
+      EXPECT_EQ(port->driver_kind, kDriverKindNone);
+      EXPECT_EQ(port_write_string(port, "QC", -1), kNotSupported);
+      EXPECT_EQ(port_live_head(), port);
+      EXPECT_EQ(live_count(port), 1);  // handed out twice, listed once
+    }
+    // Closing only unlinks the fallback; the device was released and opens.
+    EXPECT_EQ(port_fallback()->ops->close(*port_fallback()), 0);
+    EXPECT_EQ(live_count(port_fallback()), 0);
+    PortGuard opened(port_open(0, 9600, 'N', 8, 1));
+    EXPECT_EQ(opened->status, 0);
+  }
 }
 
 }  // namespace
