@@ -198,6 +198,9 @@ TEST_F(OnPty, SettingsKeepTheirValuesInTheRecord) {
   lib().btSetAnalogLimits(&record_, 4, 0x100, 0xE00);
   EXPECT_EQ(record_.LowLimit[4], 0x100);
   EXPECT_EQ(record_.HighLimit[4], 0xE00);
+  lib().btSetAnalogLimits(&record_, 5, 7, 0xFFF);  // the last channel
+  EXPECT_EQ(record_.LowLimit[5], 7);
+  EXPECT_EQ(record_.HighLimit[5], 0xFFF);
   const ModuleRecord before = record_;
   lib().btSetAnalogLimits(&record_, 7, 1, 2);
   lib().btSetAnalogLimits(&record_, -1, 1, 2);

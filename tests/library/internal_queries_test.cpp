@@ -49,6 +49,14 @@ TEST(RawLines, AnEarlierWriteFailureIsReportedOnceByTheNextRead) {
   EXPECT_EQ(ex_read_line(&record), 103);
   EXPECT_EQ(ex_read_line(&record), 6);
   EXPECT_STREQ(record.ReplyText, "C:0042");
+
+  // A new line written clears the old failure: its reply is read, not the error.
+  bt::current_port()->status = bt::kBufferFull;
+  std::strcpy(record.MessageText, "QC\r");
+  EXPECT_EQ(ex_xmit_msg(&record), 3);
+  EXPECT_EQ(module.wait_for_bytes(3), "QC\r");
+  module.send("C:0043\r");
+  EXPECT_EQ(ex_read_line(&record), 6);
   EXPECT_EQ(btPortClose(), 0);
 }
 

@@ -109,6 +109,21 @@ TEST_F(LineIoTest, TimeOutReturnsWhatArrivedAndAnyEndReturnsTheStickyStatus) {
   EXPECT_EQ(port_write_string(port_.get(), "X", -1), kBufferFull);
 }
 
+TEST_F(LineIoTest, TheWholeLineMustArriveWithinTheTimeOut) {
+  // One byte every 25 ms, the line's CR only after 500 ms: every gap is far
+  // inside the 150 ms time-out, the line as a whole is not.
+  std::thread dribble([this] {
+    for (int i = 0; i < 20; ++i) {
+      std::this_thread::sleep_for(25ms);
+      far_.send(i < 19 ? "D" : "\r");
+    }
+  });
+  const ReadResult r = read_line(port_.get(), 13, 150);
+  dribble.join();
+  EXPECT_EQ(r.result, kBufferEmpty);
+  EXPECT_LT(r.line.size(), 19u);
+}
+
 TEST_F(LineIoTest, OverflowKeepsTheRestOfTheLineForTheNextRead) {
   far_.send("ABC\r");
   ReadResult r = read_line(port_.get(), 13, 2000, 3);
