@@ -1,0 +1,135 @@
+// What a UART has and a pseudo-terminal lacks (modem lines, error counters,
+// low-latency mode, a transmit count): this executable answers the requests
+// that the terminal refuses from a device state of its own.
+#include <errno.h>
+#include <gtest/gtest.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdarg>
+
+#include "far_end.h"
+#include "serial/serial_port.h"
+
+namespace {
+int lines = 0;  // TIOCM_ bits: the inputs a test sets, the outputs the driver drives
+serial_icounter_struct counters{};
+int serial_flags = 0;
+int transmit_waiting = 0;
+}  // namespace
+
+extern "C" int ioctl(int fd, unsigned long request, ...) {
+  va_list args;
+  va_start(args, request);
+  void* argument = va_arg(args, void*);
+  va_end(args);
+  if (request == TIOCOUTQ && transmit_waiting != 0) {
+    *static_cast<int*>(argument) = transmit_waiting;
+    return 0;
+  }
+  const long result = syscall(SYS_ioctl, fd, request, argument);
+  if (result != -1 || errno != ENOTTY) return static_cast<int>(result);
+  int* bits = static_cast<int*>(argument);
+  switch (request) {
+    case TIOCMGET:
+      *bits = lines;
+      return 0;
+    case TIOCMBIS:
+      lines |= *bits;
+      return 0;
+    case TIOCMBIC:
+      lines &= ~*bits;
+      return 0;
+    case TIOCGICOUNT:
+      *static_cast<serial_icounter_struct*>(argument) = counters;
+      return 0;
+    case TIOCGSERIAL:
+      *static_cast<serial_struct*>(argument) = serial_struct{};
+      static_cast<serial_struct*>(argument)->flags = serial_flags;
+      return 0;
+    case TIOCSSERIAL:
+      serial_flags = static_cast<serial_struct*>(argument)->flags;
+      return 0;
+    default:
+      return -1;
+  }
+}
+
+namespace bt::test {
+namespace {
+
+TEST(UartFeatures, InputsMapToTheirStatusBitsAndOutputsFollowTheOpenPort) {
+  FarEnd far;
+  lines = 0;
+  PortGuard port(open_first_port());
+  ASSERT_EQ(port->status, 0);
+  EXPECT_EQ(lines, TIOCM_DTR | TIOCM_RTS);  // raised at open
+
+  const struct {
+    int line, status;
+    int (*test)(SerialPort*);
+  } inputs[] = {
+      {TIOCM_CTS, 0x10, cts_on},
+      {TIOCM_DSR, 0x20, dsr_on},
+      {TIOCM_RI, 0x40, ri_on},
+      {TIOCM_CD, 0x80, cd_on},
+  };
+  for (const auto& input : inputs) {
+    SCOPED_TRACE(input.status);
+    lines = TIOCM_DTR | TIOCM_RTS | input.line;
+    EXPECT_EQ(port->ops->modem_status(*port), input.status);
+    for (const auto& other : inputs) {
+      EXPECT_EQ(other.test(port.get()), other.line == input.line ? input.status : 0);
+    }
+  }
+  lines = TIOCM_DTR | TIOCM_RTS | TIOCM_CTS | TIOCM_DSR | TIOCM_RI | TIOCM_CD;
+  EXPECT_EQ(port->ops->modem_status(*port), 0xF0);
+
+  EXPECT_EQ(port->ops->set_dtr(*port, 0), 0);
+  EXPECT_EQ(lines & (TIOCM_DTR | TIOCM_RTS), TIOCM_RTS);
+  EXPECT_EQ(port->ops->set_dtr(*port, 1), 0);
+  EXPECT_EQ(port.close(), 0);
+  EXPECT_EQ(lines & (TIOCM_DTR | TIOCM_RTS), 0);  // dropped at close
+}
+
+TEST(UartFeatures, OpenAsksForLowLatencyAndErrorCountersGiveLineStatusBits) {
+  FarEnd far;
+  counters = serial_icounter_struct{};
+  counters.frame = 5;  // errors from before the open are not this port's
+  serial_flags = 0;
+  PortGuard port(open_first_port());
+  ASSERT_EQ(port->status, 0);
+  EXPECT_NE(serial_flags & ASYNC_LOW_LATENCY, 0);
+  EXPECT_EQ(port->ops->line_status(*port), 0);
+
+  const struct {
+    int* counter;
+    int bit;  // the error's CE_ value
+  } errors[] = {{&counters.frame, 0x08},
+                {&counters.overrun, 0x02},
+                {&counters.parity, 0x04},
+                {&counters.brk, 0x10}};
+  for (const auto& error : errors) {
+    ++*error.counter;
+    EXPECT_EQ(port->ops->line_status(*port), error.bit);
+    EXPECT_EQ(port->ops->line_status(*port), error.bit);  // kept until cleared
+    EXPECT_EQ(port->ops->clear_line_status(*port), 0);
+    EXPECT_EQ(port->ops->line_status(*port), 0);
+  }
+  ++counters.frame;
+  ++counters.brk;
+  EXPECT_EQ(port->ops->line_status(*port), 0x18);
+
+  // The transmit queue's count and room come from the device.
+  transmit_waiting = 50;
+  EXPECT_EQ(port->ops->tx_count(*port), 50);
+  EXPECT_EQ(port->ops->tx_free(*port), 1000);
+  transmit_waiting = -7;  // a driver's nonsense is no negative count
+  EXPECT_EQ(port->ops->tx_count(*port), 0);
+  transmit_waiting = 0;
+}
+
+}  // namespace
+}  // namespace bt::test
