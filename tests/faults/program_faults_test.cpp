@@ -1,7 +1,6 @@
 // The program under faults, against the real library and the real simulator:
-// the device vanishing while it polls, its command buffer overflowing, a click
-// on the port already chosen, a report file that cannot be written, and the
-// window closed by its frame with settings unsent.
+// the device vanishing while it polls, a click on the port already chosen, and
+// the window closed by its frame with settings unsent.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -100,29 +99,6 @@ class ProgramFaults : public QObject {
     p.c.Timer2->stop();
   }
 
-  void aFullCommandBufferRefusesOnlyTheCommandThatDoesNotFit() {
-    bt_test::SimSession session;
-    Program p;
-    p.c.ComSel[0]->click();
-    QCOMPARE(p.s.PortOpen, 1);
-    QTRY_VERIFY_WITH_TIMEOUT(session.logged("in").size() == 1, kBound);  // the start-up QC
-    p.c.Timer2->stop();  // the operator is faster than the cycle
-
-    p.c.DataSent->setText("QC");
-    for (int i = 0; i < 9; ++i) p.c.Send->click();
-    QCOMPARE(p.boxes.shown,
-             QStringList{"okCancel||Not enough room in the Command Buffer.  Go SLOWER!!"});
-    QCOMPARE(p.s.Commands.occupied(), 8);
-
-    // The eight that fitted all reach the module, one per cycle.
-    p.c.Timer2->start();
-    QTRY_COMPARE_WITH_TIMEOUT(count_lines(session.logged("in"), "QC\r"), 9, kBound);
-    QTRY_COMPARE_WITH_TIMEOUT(p.s.Commands.occupied(), 0, kBound);
-    QTRY_COMPARE_WITH_TIMEOUT(p.c.ComOK->colour(), colours::Sent, kBound);
-    QCOMPARE(p.boxes.shown.size(), 1);
-    p.c.Timer2->stop();
-  }
-
   void clickingThePortChosenChangesNothingAndClosingAsksFirst() {
     bt_test::SimSession session;
     Program p;
@@ -165,37 +141,6 @@ class ProgramFaults : public QObject {
     QCOMPARE(p.exit.ends, 1);
     QVERIFY(!p.form.isVisible());
     QVERIFY(device_free(session.sim().device()));  // the port was closed
-  }
-
-  void anUnwritableReportIsNamedWithItsReasonAndNotCountedAsSaved() {
-    bt_test::SimSession session;
-    Program p;
-    p.c.ComSel[0]->click();
-    QCOMPARE(p.s.PortOpen, 1);
-    const QString missing = QString::fromStdString(session.sim().scratch("gone/report.txt"));
-    struct Case {
-      QString file, message;
-    } cases[] = {
-        {missing, "ok||Can not open the report file " + missing + ": "},
-        {"/dev/full", "ok||Can not write the report file /dev/full: "},
-    };
-    for (const Case& k : cases) {
-      p.boxes.shown.clear();
-      p.s.ParamsSaved = false;
-      p.s.NetFileName = k.file;
-      p.s.PrintFlag = 1;
-      QTRY_COMPARE_WITH_TIMEOUT(p.boxes.shown.size(), 1, kBound);
-      const QString shown = p.boxes.shown.front();
-      QVERIFY2(shown.startsWith(k.message), qPrintable(shown));
-      QVERIFY2(shown.size() > k.message.size(), qPrintable(shown));  // the reason follows
-      QCOMPARE(p.s.PrintFlag, int16_t(0));
-      QVERIFY(!p.s.ParamsSaved);
-      QTest::qWait(1000);  // no second attempt, no second message
-      QCOMPARE(p.boxes.shown.size(), 1);
-    }
-    QVERIFY(!QFile::exists(missing));
-    QTRY_COMPARE_WITH_TIMEOUT(p.c.ComOK->colour(), colours::Sent, kBound);  // still polling
-    p.c.Timer2->stop();
   }
 };
 

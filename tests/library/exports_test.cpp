@@ -9,14 +9,14 @@
 #include <set>
 #include <string>
 
+#include "far_end.h"
 #include "library_exports.h"
-#include "pty_module.h"
 #include "record_fixture.h"
 
 namespace {
 
 using bt_test::Exports;
-using bt_test::PtyModule;
+using bt_test::FarEnd;
 using bt_test::with_checksum;
 using Call = std::function<int16_t(ModuleRecord*)>;
 
@@ -114,7 +114,7 @@ TEST(Lifecycle, PortOpenRefusesBadPortAndBaudAndReportsMissingDevice) {
 class OnPty : public ::testing::Test {
  protected:
   void SetUp() override {
-    module_ = std::make_unique<PtyModule>();
+    module_ = std::make_unique<FarEnd>();
     module_->respond_with([](const std::string& line) -> std::string {
       if (line.find(" Q") == std::string::npos) return "";
       return with_checksum("$?? 01") + "\r";
@@ -133,7 +133,7 @@ class OnPty : public ::testing::Test {
     return module_->wait_for_bytes(expected_size);
   }
 
-  std::unique_ptr<PtyModule> module_;
+  std::unique_ptr<FarEnd> module_;
   ModuleRecord record_;
 };
 
@@ -415,7 +415,7 @@ TEST_F(OnPty, RefusedOpenLeavesThePortAndOpeningAgainClosesIt) {
 }
 
 TEST(SecondPort, PortTwoUsesItsOwnDevice) {
-  PtyModule module("BRIMTALLY_COM2");
+  FarEnd module("BRIMTALLY_COM2");
   ASSERT_EQ(lib().btPortOpen(2, 19200), 0);
   ModuleRecord record = bt_test::valid_record();
   std::strcpy(record.MessageText, "COM2\r");

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "current_port.h"
-#include "pty_module.h"
+#include "far_end.h"
 #include "queries.h"
 #include "record_fixture.h"
 
@@ -13,7 +13,7 @@ namespace {
 using bt_test::with_checksum;
 
 TEST(InternalQueries, AnalogInputsAndOutputsAskWithQaAndQd) {
-  bt_test::PtyModule module;
+  bt_test::FarEnd module;
   module.respond_with([](const std::string& line) -> std::string {
     if (line.find(" QA\n\r") != std::string::npos) return with_checksum("$?? 01 A0:12 A5:ABC\r");
     if (line.find(" QD\n\r") != std::string::npos) return with_checksum("$?? 01 D0:123 D1:7FF\r");
@@ -39,7 +39,7 @@ TEST(InternalQueries, AnalogInputsAndOutputsAskWithQaAndQd) {
 // A failed write must not read as "no reply": the next raw read reports it
 // once, leaves the reply queued, and the read after that stands alone.
 TEST(RawLines, AnEarlierWriteFailureIsReportedOnceByTheNextRead) {
-  bt_test::PtyModule module;
+  bt_test::FarEnd module;
   ASSERT_EQ(btPortOpen(1, 9600), 0);
   ModuleRecord record = bt_test::valid_record();
   record.ReplyTimeout = 10000;

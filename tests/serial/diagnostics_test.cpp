@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "far_end.h"
+#include "port_guard.h"
 #include "serial/posix_device.h"
 #include "serial/serial_port.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <thread>
 
-#include "far_end.h"
+#include "port_guard.h"
 #include "serial/serial_port.h"
 
 namespace bt::test {

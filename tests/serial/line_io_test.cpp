@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "far_end.h"
+#include "port_guard.h"
 #include "serial/serial_port.h"
 
 namespace bt::test {

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "far_end.h"
+#include "port_guard.h"
 #include "serial/serial_port.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <thread>
 
-#include "far_end.h"
+#include "port_guard.h"
 #include "serial/posix_device.h"
 #include "serial/serial_port.h"
 

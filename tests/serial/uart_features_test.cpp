@@ -10,7 +10,7 @@
 
 #include <cstdarg>
 
-#include "far_end.h"
+#include "port_guard.h"
 #include "serial/serial_port.h"
 
 namespace {
