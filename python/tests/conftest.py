@@ -1,0 +1,67 @@
+"""Fixtures: the simulator as a child process, and a port open on it."""
+
+import json
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+from pathlib import Path
+
+import pytest
+
+ROOT = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ.get("BRIMTALLY_BUILD_DIR", ROOT / "build"))
+os.environ.setdefault("BRIMTALLY_LIBRARY", str(BUILD / "lib" / "libbrimtally.so.1"))
+
+import brimtally  # noqa: E402  (after the library path is chosen)
+
+
+class Sim:
+    """brimtally-sim on a pseudo-terminal, with its control channel."""
+
+    def __init__(self, *options: str) -> None:
+        self.dir = tempfile.mkdtemp(prefix="brimtally-pytest-")
+        sock = os.path.join(self.dir, "control")
+        command = [str(BUILD / "bin" / "brimtally-sim"), "--die-with-parent", "--no-banner"]
+        self.proc = subprocess.Popen(
+            command + ["--drift", "0", "--control", sock, *options], stdout=subprocess.PIPE, text=True
+        )
+        self.device = self.proc.stdout.readline().strip()
+        self.sock = socket.socket(socket.AF_UNIX)
+        self.sock.settimeout(10)
+        self.sock.connect(sock)
+        self.answers = self.sock.makefile("r")
+
+    def control(self, command: str) -> str:
+        self.sock.sendall(command.encode() + b"\n")
+        answer = self.answers.readline().strip()
+        assert answer.startswith("ok"), answer
+        return answer[3:]
+
+    def state(self) -> dict:
+        return json.loads(self.control("state"))["modules"][0]
+
+    def stop(self) -> None:
+        self.sock.close()
+        self.proc.terminate()
+        self.proc.wait(10)
+        shutil.rmtree(self.dir)
+
+
+@pytest.fixture
+def sim(request):
+    marker = request.node.get_closest_marker("sim_options")
+    s = Sim(*(marker.args if marker else ()))
+    yield s
+    s.stop()
+
+
+@pytest.fixture
+def port(sim):
+    with brimtally.open_port(sim.device) as p:
+        yield p
+
+
+def pytest_configure(config):
+    config.addinivalue_line("markers", "sim_options(*args): options for brimtally-sim")
