@@ -18,15 +18,13 @@ import brimtally  # noqa: E402  (after the library path is chosen)
 
 
 class Sim:
-    """brimtally-sim on a pseudo-terminal, with its control channel."""
+    """brimtally-sim on a pseudo-terminal, values held still, with its control channel."""
 
     def __init__(self, *options: str) -> None:
         self.dir = tempfile.mkdtemp(prefix="brimtally-pytest-")
         sock = os.path.join(self.dir, "control")
-        command = [str(BUILD / "bin" / "brimtally-sim"), "--die-with-parent", "--no-banner"]
-        self.proc = subprocess.Popen(
-            command + ["--drift", "0", "--control", sock, *options], stdout=subprocess.PIPE, text=True
-        )
+        command = [BUILD / "bin" / "brimtally-sim", "--die-with-parent", "--no-banner", "--drift", "0"]
+        self.proc = subprocess.Popen(command + ["--control", sock, *options], stdout=subprocess.PIPE, text=True)
         self.device = self.proc.stdout.readline().strip()
         self.sock = socket.socket(socket.AF_UNIX)
         self.sock.settimeout(10)
@@ -42,26 +40,18 @@ class Sim:
     def state(self) -> dict:
         return json.loads(self.control("state"))["modules"][0]
 
-    def stop(self) -> None:
-        self.sock.close()
-        self.proc.terminate()
-        self.proc.wait(10)
-        shutil.rmtree(self.dir)
-
 
 @pytest.fixture
 def sim(request):
-    marker = request.node.get_closest_marker("sim_options")
-    s = Sim(*(marker.args if marker else ()))
+    s = Sim(*getattr(request, "param", ()))
     yield s
-    s.stop()
+    s.sock.close()
+    s.proc.terminate()
+    s.proc.wait(10)
+    shutil.rmtree(s.dir)
 
 
 @pytest.fixture
 def port(sim):
     with brimtally.open_port(sim.device) as p:
         yield p
-
-
-def pytest_configure(config):
-    config.addinivalue_line("markers", "sim_options(*args): options for brimtally-sim")

@@ -9,21 +9,15 @@ EXTRA = "dir=0xFF freq=0 total=0x123456 min4=0x500 max4=0x5AA min5=0x600 max5=0x
 OPTIONS = [o for pair in (VALUES + " " + EXTRA).split() for o in ("--set", pair)]
 
 
-@pytest.mark.sim_options(*OPTIONS, "--config", "12C5")
+@pytest.mark.parametrize("sim", [OPTIONS + ["--config", "12C5"]], indirect=True)
 def test_queries_return_the_module_values(sim, port):
     m = port.module("01")
     sim.control("key 12A")
     expected_io = AllIO((0x11, 0x22, 0x33, 0x44, 0x555, 0x666), (0x777, 0x123), 0x3C, 0x0F, 0xFF, 0, 0x123456, 0x12C5)
     for query, expected in [
-        (m.all_io, expected_io),
-        (m.digital_in, 0x3C),
-        (m.digital_out, 0x0F),
-        (m.direction, 0xFF),
-        (m.configuration, 0x12C5),
-        (m.totalizer, 0x123456),
-        (m.serial_number, bytes(range(1, 9))),
-        (m.keys, " 12A"),
-        (m.keys, ""),
+        (m.all_io, expected_io), (m.digital_in, 0x3C), (m.digital_out, 0x0F), (m.direction, 0xFF),
+        (m.configuration, 0x12C5), (m.totalizer, 0x123456), (m.serial_number, bytes(range(1, 9))),
+        (m.keys, " 12A"), (m.keys, ""),
     ]:
         assert query() == expected, query.__name__
     mm = m.min_max()

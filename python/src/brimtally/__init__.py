@@ -10,8 +10,9 @@ Example::
         module.set_pwm(period=1000, percent=50)
 
 The library is loaded at the first call, from ``$BRIMTALLY_LIBRARY`` when set,
-else from the build tree of this source checkout, the install tree this
-package was installed into, or the dynamic loader's search path.
+else from the build tree of this source checkout or of the checkout that is
+the current directory, the install tree this package was installed into, or
+the dynamic loader's search path.
 """
 
 from ._library import library_path

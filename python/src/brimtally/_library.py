@@ -54,17 +54,19 @@ def candidates() -> List[str]:
     """The places searched for the library, in order.
 
     ``$BRIMTALLY_LIBRARY`` alone when set; otherwise the build tree of the
-    source checkout this package sits in, the install tree the package was
-    installed into (``PREFIX/lib``), and last the dynamic loader's own search.
+    source checkout this package sits in, the build tree of the checkout that
+    is the current directory, the install tree the package was installed into
+    (``PREFIX/lib``), and last the dynamic loader's own search.
     """
     chosen = os.environ.get("BRIMTALLY_LIBRARY")
     if chosen:
         return [chosen]
     here = Path(__file__).resolve().parent
-    found = []
     # python/src/brimtally inside the checkout: build/ sits at the top.
-    checkout = here.parents[2]
-    found.append(str(checkout / "build" / "lib" / LIBRARY_NAME))
+    found = [str(here.parents[2] / "build" / "lib" / LIBRARY_NAME)]
+    cwd = Path.cwd()
+    if (cwd / "library" / "include" / "brimtally.h").is_file():
+        found.append(str(cwd / "build" / "lib" / LIBRARY_NAME))
     # PREFIX/lib/pythonX.Y/site-packages/brimtally: the library is in PREFIX/lib.
     found.append(str(here.parents[2] / LIBRARY_NAME))
     found.append(LIBRARY_NAME)

@@ -154,9 +154,8 @@ class Module:
         """Sets the alarm limits of analog channel 0-5 ("SL"); channels 0-3
         take 8-bit limits, channels 4 and 5 12-bit ones."""
         top = 0xFFF if check_int("channel", channel, 0, 5) >= 4 else 0xFF
-        self._run(
-            "btSetAnalogLimits", channel, check_int("low", low, 0, top), check_int("high", high, 0, top)
-        )
+        low = check_int("low", low, 0, top)
+        self._run("btSetAnalogLimits", channel, low, check_int("high", high, 0, top))
 
     def set_digital_out(self, bits: int) -> None:
         """Sets the eight digital output bits ("SO")."""
@@ -168,9 +167,8 @@ class Module:
 
     def set_pwm(self, period: int, percent: int) -> None:
         """Sets the PWM period (16-bit) and its high share in percent ("SP")."""
-        self._run(
-            "btSetPWM", check_int("period", period, 0, 0xFFFF), check_int("percent", percent, 0, 100)
-        )
+        period = check_int("period", period, 0, 0xFFFF)
+        self._run("btSetPWM", period, check_int("percent", percent, 0, 100))
 
     def set_debounce(self, value: int) -> None:
         """Sets the 8-bit debounce value of the digital inputs ("ST")."""

@@ -27,7 +27,9 @@ class AllIO:
     def from_record(cls, r: ModuleRecord) -> "AllIO":
         """The values as the library left them in ``r``."""
         return cls(
-            analog_in=(r.AnalogIn0, r.AnalogIn1, r.AnalogIn2, r.AnalogIn3, r.AnalogIn4, r.AnalogIn5),
+            analog_in=(
+                r.AnalogIn0, r.AnalogIn1, r.AnalogIn2, r.AnalogIn3, r.AnalogIn4, r.AnalogIn5
+            ),
             analog_out=(r.AnalogOut0, r.AnalogOut1),
             digital_in=r.DigitalIn,
             digital_out=r.DigitalOut,
