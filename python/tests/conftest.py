@@ -6,6 +6,7 @@ import shutil
 import socket
 import subprocess
 import tempfile
+import time
 from pathlib import Path
 
 import pytest
@@ -39,6 +40,13 @@ class Sim:
 
     def state(self) -> dict:
         return json.loads(self.control("state"))["modules"][0]
+
+    def settled(self, field: str, expected):
+        """The module's ``field`` once it equals ``expected``, or its last value after 5 s."""
+        deadline = time.monotonic() + 5
+        while (value := self.state()[field]) != expected and time.monotonic() < deadline:
+            time.sleep(0.01)
+        return value
 
 
 @pytest.fixture

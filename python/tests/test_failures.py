@@ -2,7 +2,7 @@
 
 import subprocess
 import sys
-import threading
+from concurrent.futures import ThreadPoolExecutor
 
 import pytest
 
@@ -11,7 +11,7 @@ from brimtally import BadReply, NoReply, PortAlreadyOpen, PortFailed
 
 
 def test_silence_and_damaged_replies(sim, port):
-    m = port.module("01")
+    m = port.module("01", timeout_ms=3000)
     for fault, error, code in [("drop", NoReply, 1), ("badsum", BadReply, 3), ("badaddr", BadReply, 5)]:
         sim.control(f"fault {fault}")
         with pytest.raises(error) as caught:
@@ -39,7 +39,7 @@ def test_missing_and_busy_ports(sim, tmp_path):
     with brimtally.open_port(sim.device) as port:
         with pytest.raises(PortAlreadyOpen):
             brimtally.open_port(sim.device)
-        assert port.module("01").configuration() == 0x02CF
+        assert port.module("01", timeout_ms=3000).configuration() == 0x02CF
 
 
 def test_with_block_closes_on_exception(sim):
@@ -68,11 +68,7 @@ def test_arguments_are_checked_before_sending(port):
 
 
 def test_threads_never_interleave_a_transaction(port):
-    modules = [port.module("01") for _ in range(4)]
-    results = []
-    threads = [threading.Thread(target=lambda m=m: results.extend(m.configuration() for _ in range(5))) for m in modules]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join(60)
-    assert results == [0x02CF] * 20
+    modules = [port.module("01", timeout_ms=3000) for _ in range(4)]
+    with ThreadPoolExecutor(4) as pool:
+        results = list(pool.map(lambda m: [m.configuration() for _ in range(5)], modules))
+    assert results == [[0x02CF] * 5] * 4

@@ -11,7 +11,7 @@ OPTIONS = [o for pair in (VALUES + " " + EXTRA).split() for o in ("--set", pair)
 
 @pytest.mark.parametrize("sim", [OPTIONS + ["--config", "12C5"]], indirect=True)
 def test_queries_return_the_module_values(sim, port):
-    m = port.module("01")
+    m = port.module("01", timeout_ms=3000)
     sim.control("key 12A")
     expected_io = AllIO((0x11, 0x22, 0x33, 0x44, 0x555, 0x666), (0x777, 0x123), 0x3C, 0x0F, 0xFF, 0, 0x123456, 0x12C5)
     for query, expected in [
@@ -28,7 +28,7 @@ def test_queries_return_the_module_values(sim, port):
 
 
 def test_settings_reach_the_module(sim, port):
-    m = port.module("01")
+    m = port.module("01", timeout_ms=3000)
     for setting, args, field, expected in [
         (m.set_analog_out, (0x7FF, 3), "analog_out", [0x7FF, 3]),
         (m.set_analog_limits, (4, 0x100, 0xE00), "low_limit", [0, 0, 0, 0, 0x100, 0]),
@@ -41,20 +41,18 @@ def test_settings_reach_the_module(sim, port):
         (m.print_text, ("hello, printer",), "printed", ["hello, printer"]),
     ]:
         setting(*args)
-        assert sim.state()[field] == expected, setting.__name__
+        assert sim.settled(field, expected) == expected, setting.__name__
     sim.control("set total 500")
     m.reset_totalizer()
-    assert sim.state()["totalizer"] == 0
+    assert sim.settled("totalizer", 0) == 0
     sim.control("set max4 0xF00")
     m.reset_min_max()
-    state = sim.state()
-    assert state["max"][0] == state["analog_in"][4]
+    now = sim.state()["analog_in"][4:]
+    assert sim.settled("max", now) == now
     assert m.last_command == "#3D 01 RM"
 
 
 def test_raw_lines(sim, port):
     assert port.read_line(timeout_ms=50) is None
-    assert port.exchange("QC", timeout_ms=1000) == "C:02CF"
-    assert port.read_line(timeout_ms=1000) == "BRIM>"
-    port.send_line("")
-    assert port.read_line(timeout_ms=1000) == "BRIM>"
+    assert port.exchange("QC", timeout_ms=3000) == "C:02CF"
+    assert port.read_line(timeout_ms=3000) == "BRIM>"

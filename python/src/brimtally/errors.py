@@ -10,7 +10,8 @@ class BrimtallyError(Exception):
 
     def __init__(self, code: int, detail: str = "") -> None:
         self.code = code
-        self.meaning = record.MEANINGS.get(code, "unknown status")
+        fallback = "serial driver error" if code < 0 else "unknown status"
+        self.meaning = record.MEANINGS.get(code, fallback)
         self.detail = detail
         text = f"[{code}] {self.meaning}"
         super().__init__(f"{text} ({detail})" if detail else text)
@@ -60,6 +61,11 @@ class PortFailed(BrimtallyError):
 class PortAlreadyOpen(PortFailed):
     """A port is already open in this process; the library has only one
     current port, so the first must be closed before another is opened."""
+
+    def __init__(self, device: str) -> None:
+        super().__init__(record.OPEN_FAILED, f"{device} is open; close it first", device, "busy")
+        self.meaning = "a port is already open in this process"
+        self.args = (f"[{self.code}] {self.meaning} ({self.detail})",)
 
 
 def raise_for(code: int, detail: str = "", reply: str = "") -> None:

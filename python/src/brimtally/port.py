@@ -91,10 +91,13 @@ class Port:
         if self._closed:
             raise errors.PortFailed(record.NO_PORT, f"{self._device} was closed", self._device)
 
-    def module(self, address: str) -> Module:
-        """The module at ``address`` (for example "01") on this line."""
+    def module(self, address: str, timeout_ms: int = 30) -> Module:
+        """The module at ``address`` (for example "01") on this line, whose
+        queries wait ``timeout_ms`` milliseconds for the whole reply."""
         self.check_open()
-        return Module(self, address)
+        module = Module(self, address)
+        module.timeout_ms = timeout_ms
+        return module
 
     def send_line(self, text: str) -> None:
         """Sends ``text`` and a CR as it is, with no framing or checksum.
@@ -197,12 +200,7 @@ def open_port(port: PortName = 1, baud: int = 9600) -> Port:
     variable = f"BRIMTALLY_COM{number}"
     with _library.LOCK:
         if _current is not None:
-            raise errors.PortAlreadyOpen(
-                record.OPEN_FAILED,
-                f"{_current.device} is already open in this process; close it first",
-                _current.device,
-                "busy",
-            )
+            raise errors.PortAlreadyOpen(_current.device)
         lib = _library.library()
         saved = os.environ.get(variable)
         device = path or saved or f"/dev/ttyS{number - 1}"
