@@ -1,13 +1,15 @@
 """One module on the open port: its typed queries and settings."""
 
 import ctypes
-from typing import TYPE_CHECKING
+from typing import TYPE_CHECKING, Callable, TypeVar
 
 from . import _library, errors, record
 from .values import AllIO, MinMax
 
 if TYPE_CHECKING:
     from .port import Port
+
+T = TypeVar("T")
 
 # Room in the 100-byte command line around a printed text: "#cc ", the
 # address, " S=", LF CR and the NUL.
@@ -82,63 +84,60 @@ class Module:
         with _library.LOCK:
             self._port.check_open()
             code = int(getattr(_library.library(), export)(ctypes.byref(self._record), *args))
-        if code != record.OK:
-            detail = f"{export} at address {self._address!r}"
-            if code == record.NO_REPLY:
-                detail += f" within {self.timeout_ms} ms"
-            errors.raise_for(code, detail, self.last_reply)
+            if code != record.OK:
+                detail = f"{export} at address {self._address!r}"
+                if code == record.NO_REPLY:
+                    detail += f" within {self.timeout_ms} ms"
+                errors.raise_for(code, detail, self.last_reply)
+
+    def _query(self, export: str, read: Callable[[record.ModuleRecord], T]) -> T:
+        # Read under the lock too, so another thread's call on this module
+        # cannot change the record halfway through.
+        with _library.LOCK:
+            self._run(export)
+            return read(self._record)
 
     # Queries.
 
     def all_io(self) -> AllIO:
         """Every input and output value ("QE")."""
-        self._run("btGetAllIO")
-        return AllIO.from_record(self._record)
+        return self._query("btGetAllIO", AllIO.from_record)
 
     def min_max(self) -> MinMax:
         """Channels 4 and 5 with their readings, maxima and minima ("QM")."""
-        self._run("btGetMinMax")
-        return MinMax.from_record(self._record)
+        return self._query("btGetMinMax", MinMax.from_record)
 
     def digital_in(self) -> int:
         """The digital input bits ("QI")."""
-        self._run("btGetDigitalIn")
-        return int(self._record.DigitalIn)
+        return self._query("btGetDigitalIn", lambda r: int(r.DigitalIn))
 
     def digital_out(self) -> int:
         """The digital output bits ("QO")."""
-        self._run("btGetDigitalOut")
-        return int(self._record.DigitalOut)
+        return self._query("btGetDigitalOut", lambda r: int(r.DigitalOut))
 
     def direction(self) -> int:
         """The digital port direction bits, 1 for an input ("QB")."""
-        self._run("btGetDigitalDirection")
-        return int(self._record.PortDirection)
+        return self._query("btGetDigitalDirection", lambda r: int(r.PortDirection))
 
     def configuration(self) -> int:
         """The 16-bit configuration word ("QC")."""
-        self._run("btGetConfiguration")
-        return int(self._record.ConfigBits)
+        return self._query("btGetConfiguration", lambda r: int(r.ConfigBits))
 
     def frequency(self) -> int:
         """The frequency input ("QF")."""
-        self._run("btGetFrequency")
-        return int(self._record.Frequency)
+        return self._query("btGetFrequency", lambda r: int(r.Frequency))
 
     def totalizer(self) -> int:
         """The totalizer count ("QT")."""
-        self._run("btGetTotalizer")
-        return int(self._record.Totalizer)
+        return self._query("btGetTotalizer", lambda r: int(r.Totalizer))
 
     def serial_number(self) -> bytes:
         """The eight bytes of the electronic serial number ("QS")."""
-        self._run("btGetSerialNumber")
-        return bytes(b & 0xFF for b in self._record.SerialNumber)
+        return self._query("btGetSerialNumber", lambda r: bytes(b & 0xFF for b in r.SerialNumber))
 
     def keys(self) -> str:
         """Keypad keys waiting at the module (blanks and hex digits), "" for none ("Q")."""
-        self._run("btKey")
-        return bytes(self._record.KeyText).split(b"\0")[0].decode("ascii")
+        return self._query("btKey", lambda r: bytes(r.KeyText).split(b"\0")[0].decode("ascii"))
 
     # Settings.
 

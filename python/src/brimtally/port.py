@@ -118,9 +118,10 @@ class Port:
         empty line. Raises ``PortFailed`` when the driver reports an error,
         such as a line over 99 characters or a device that has gone.
         """
-        self._raw.ReplyTimeout = check_int("timeout_ms", timeout_ms, 0, 0x7FFF)
+        timeout_ms = check_int("timeout_ms", timeout_ms, 0, 0x7FFF)
         with _library.LOCK:
             self.check_open()
+            self._raw.ReplyTimeout = timeout_ms
             self._raw.ReplyText = _UNTOUCHED
             count = int(_library.library().ex_read_line(ctypes.byref(self._raw)))
             text = bytes(self._raw.ReplyText).split(b"\0")[0]
