@@ -6,6 +6,7 @@
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdarg>
@@ -18,7 +19,15 @@ int lines = 0;  // TIOCM_ bits: the inputs a test sets, the outputs the driver d
 serial_icounter_struct counters{};
 int serial_flags = 0;
 int transmit_waiting = 0;
+termios applied{};  // as the driver asked, before a terminal forces 8 bits
 }  // namespace
+
+// A UART takes any byte size and parity; a pseudo-terminal refuses parity.
+// Nothing here reads or writes through the line, so it need not be raw.
+extern "C" int tcsetattr(int, int, const termios* settings) {
+  applied = *settings;
+  return 0;
+}
 
 extern "C" int ioctl(int fd, unsigned long request, ...) {
   va_list args;
@@ -129,6 +138,28 @@ TEST(UartFeatures, OpenAsksForLowLatencyAndErrorCountersGiveLineStatusBits) {
   transmit_waiting = -7;  // a driver's nonsense is no negative count
   EXPECT_EQ(port->ops->tx_count(*port), 0);
   transmit_waiting = 0;
+}
+
+TEST(UartFeatures, ByteSizeAndParityReachTheLine) {
+  FarEnd far;
+  PortGuard port(open_first_port());
+  const struct {
+    int bits;
+    char parity;
+    tcflag_t flags;
+  } cases[] = {
+      {5, 'N', CS5},
+      {6, 'e', CS6 | PARENB},
+      {7, 'o', CS7 | PARENB | PARODD},
+      {8, 'N', CS8},
+      {8, 'm', CS8 | PARENB | PARODD | CMSPAR},
+      {7, 's', CS7 | PARENB | CMSPAR},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bits);
+    EXPECT_EQ(port->ops->set_params(*port, 9600, c.parity, c.bits, 1), 0);
+    EXPECT_EQ(applied.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR), c.flags);
+  }
 }
 
 }  // namespace
