@@ -3,19 +3,44 @@
 #ifndef BRIMTALLY_TESTS_WINDOWS_CHECK_H
 #define BRIMTALLY_TESTS_WINDOWS_CHECK_H
 
+#include <cstdio>
 #include <string>
 
 namespace wintest {
 
-// Runs one case; it passes when none of its checks failed.
-void run_case(const char* name, void (*body)());
-// Records one check of the running case.
-bool check(bool ok, const char* file, int line, const std::string& what);
-// Prints "N passed, N failed" and returns the process exit status.
-int finish();
+struct Tally {
+  int passed = 0;
+  int failed = 0;
+  int failures_in_case = 0;
+};
+inline Tally tally;
 
-std::string describe(long long value);
-std::string describe(const std::string& value);
+inline bool check(bool ok, const char* file, int line, const std::string& what) {
+  if (!ok) {
+    ++tally.failures_in_case;
+    std::printf("%s:%d: check failed: %s\n", file, line, what.c_str());
+    std::fflush(stdout);
+  }
+  return ok;
+}
+
+// Runs one case; it passes when none of its checks failed.
+inline void run_case(const char* name, void (*body)()) {
+  tally.failures_in_case = 0;
+  std::printf("[ RUN  ] %s\n", name);
+  std::fflush(stdout);
+  body();
+  ++(tally.failures_in_case == 0 ? tally.passed : tally.failed);
+  std::printf("[ %s ] %s\n", tally.failures_in_case == 0 ? " OK " : "FAIL", name);
+  std::fflush(stdout);
+}
+
+inline std::string describe(long long value) {
+  return std::to_string(value);
+}
+inline std::string describe(const std::string& value) {
+  return "\"" + value + "\"";
+}
 
 // Evaluates each side once: the sides may be calls with effects.
 template <typename A, typename E>
