@@ -4,52 +4,36 @@
 #define BRIMTALLY_TESTS_WINDOWS_CHECK_H
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 
 namespace wintest {
 
-struct Tally {
-  int passed = 0;
-  int failed = 0;
-  int failures_in_case = 0;
-};
-inline Tally tally;
+inline int cases_passed = 0;
+inline int cases_failed = 0;
+inline int failures_in_case = 0;
 
 inline bool check(bool ok, const char* file, int line, const std::string& what) {
-  if (!ok) {
-    ++tally.failures_in_case;
-    std::printf("%s:%d: check failed: %s\n", file, line, what.c_str());
-    std::fflush(stdout);
-  }
+  if (!ok) std::printf("%s:%d: check failed: %s\n", file, line, what.c_str());
+  failures_in_case += ok ? 0 : 1;
   return ok;
 }
 
 // Runs one case; it passes when none of its checks failed.
 inline void run_case(const char* name, void (*body)()) {
-  tally.failures_in_case = 0;
-  std::printf("[ RUN  ] %s\n", name);
-  std::fflush(stdout);
+  failures_in_case = 0;
   body();
-  ++(tally.failures_in_case == 0 ? tally.passed : tally.failed);
-  std::printf("[ %s ] %s\n", tally.failures_in_case == 0 ? " OK " : "FAIL", name);
+  ++(failures_in_case == 0 ? cases_passed : cases_failed);
+  std::printf("[ %s ] %s\n", failures_in_case == 0 ? " OK " : "FAIL", name);
   std::fflush(stdout);
-}
-
-inline std::string describe(long long value) {
-  return std::to_string(value);
-}
-inline std::string describe(const std::string& value) {
-  return "\"" + value + "\"";
 }
 
 // Evaluates each side once: the sides may be calls with effects.
 template <typename A, typename E>
 bool check_eq(const A& actual, const E& expected, const char* file, int line, const char* what) {
-  const bool ok = actual == expected;
-  return check(
-      ok, file, line,
-      ok ? std::string()
-         : std::string(what) + ", got " + describe(actual) + " expected " + describe(expected));
+  std::ostringstream text;
+  text << what << ", got " << actual << " expected " << expected;
+  return check(actual == expected, file, line, text.str());
 }
 
 }  // namespace wintest
