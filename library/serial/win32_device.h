@@ -25,14 +25,29 @@ struct PortDevice {
   // record of a write that is still in flight, nor mistake its completion.
   OVERLAPPED read_overlapped;
   OVERLAPPED write_overlapped;
+  // The transmit queue, a ring of tx_queue_size bytes: tx_used bytes from
+  // tx_head on. The first tx_in_flight of them are in the one write the
+  // system holds (write_pending); the rest wait for it to end. A write never
+  // waits for the line: what does not fit is refused.
+  uint8_t* tx_ring;
+  uint32_t tx_head;
+  uint32_t tx_used;
+  uint32_t tx_in_flight;
   bool write_pending;
-  // A write in flight reads from here, not from the caller's buffer, which
-  // may be gone before the bytes have left.
-  uint8_t* tx_staging;
   // Bytes handed back by unread, delivered before anything from the device.
   uint8_t pushback[4];
   int pushback_count;
 };
+
+inline int fail(SerialPort& port, int32_t code) {
+  port.status = code;
+  return code;
+}
+
+// Queue room: size less what waits, never below 0.
+inline int room(uint32_t size, DWORD waiting) {
+  return size > waiting ? static_cast<int>(size - waiting) : 0;
+}
 
 // GetLastError value -> driver status.
 int32_t map_win32_error(DWORD error);
@@ -41,7 +56,19 @@ int32_t map_win32_error(DWORD error);
 // queue counts; false (counts zero) when the device cannot be asked.
 bool query_device(PortDevice& device, COMSTAT& counts);
 
-// Releases whatever the device block holds (handle, events, staging buffer)
+// Readies a transfer record for its next transfer: cleared, event reset.
+void start_transfer(OVERLAPPED& overlapped);
+
+// Ends the write the system holds if it has finished, then hands it the bytes
+// that wait; never waits. False when the device refused them (they are
+// dropped).
+bool transmit_step(PortDevice& device);
+// Bytes queued that have not yet gone out, in the system or in the ring.
+int transmit_waiting(PortDevice& device);
+// Cancels a write in flight and waits until the system has let go of it.
+void abandon_transmit(PortDevice& device);
+
+// Releases whatever the device block holds (handle, events, transmit ring)
 // and the block itself. Returns the last error of a failed CloseHandle, or 0.
 DWORD release_device(PortDevice* device);
 

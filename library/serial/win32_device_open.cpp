@@ -33,8 +33,8 @@ PortDevice* make_device(const PortEnvironment& environment) {
   device->handle = INVALID_HANDLE_VALUE;
   device->rx_queue_size = environment.rx_queue_size;
   device->tx_queue_size = environment.tx_queue_size;
-  device->tx_staging = new (std::nothrow) uint8_t[device->tx_queue_size];
-  if (device->tx_staging == nullptr) {
+  device->tx_ring = new (std::nothrow) uint8_t[device->tx_queue_size];
+  if (device->tx_ring == nullptr) {
     delete device;
     return nullptr;
   }
@@ -50,7 +50,7 @@ DWORD release_device(PortDevice* device) {
   }
   if (device->read_overlapped.hEvent != nullptr) CloseHandle(device->read_overlapped.hEvent);
   if (device->write_overlapped.hEvent != nullptr) CloseHandle(device->write_overlapped.hEvent);
-  delete[] device->tx_staging;
+  delete[] device->tx_ring;
   delete device;
   return close_error;
 }

@@ -34,8 +34,8 @@ int Win32Operations::dump(SerialPort& port, LinePrinter print_line) {
   const int received = static_cast<int>(counts.cbInQue) + device.pushback_count;
   fields.rx_count = received;
   fields.rx_free = static_cast<int>(device.rx_queue_size) - received;
-  fields.tx_count = static_cast<int>(counts.cbOutQue);
-  fields.tx_free = static_cast<int>(device.tx_queue_size) - static_cast<int>(counts.cbOutQue);
+  fields.tx_count = transmit_waiting(device);
+  fields.tx_free = room(device.tx_queue_size, static_cast<DWORD>(fields.tx_count));
   fields.line_errors = device.line_errors;
   fields.modem_status = modem_status(port);
   fields.uart_base = device.uart_base;

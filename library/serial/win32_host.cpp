@@ -28,8 +28,10 @@ int default_idle_hook(SerialPort*) {
 }
 
 // The message loop is the host's wait here: each step dispatches what is
-// queued and returns, whatever time the caller has left.
+// queued and returns, whatever time the caller has left. The port's queued
+// output moves on meanwhile.
 int default_idle_wait(SerialPort* port, uint32_t, bool) {
+  if (port != nullptr && port->device != nullptr) transmit_step(*port->device);
   return default_idle_hook(port);
 }
 

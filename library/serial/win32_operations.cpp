@@ -16,50 +16,17 @@ PortDevice& device_of(SerialPort& port) {
   return *port.device;
 }
 
-int fail(SerialPort& port, int32_t code) {
-  port.status = code;
-  return code;
-}
-
-int room(uint32_t size, DWORD waiting) {
-  return std::max(0, static_cast<int>(size) - static_cast<int>(waiting));
-}
-
 int received_waiting(PortDevice& device) {
+  transmit_step(device);  // every poll for input keeps the output moving
   COMSTAT counts;
   query_device(device, counts);
   return static_cast<int>(counts.cbInQue) + device.pushback_count;
-}
-
-int transmit_waiting(PortDevice& device) {
-  COMSTAT counts;
-  query_device(device, counts);
-  return static_cast<int>(counts.cbOutQue);
 }
 
 // Applies the whole settings record; 0, or the mapped error (also stored).
 int apply(SerialPort& port) {
   if (SetCommState(device_of(port).handle, &device_of(port).settings)) return 0;
   return fail(port, map_win32_error(GetLastError()));
-}
-
-// Waits until the block written last has left the staging buffer, which
-// the next write reuses.
-void finish_write(PortDevice& device) {
-  if (!device.write_pending) return;
-  DWORD moved = 0;
-  if (!GetOverlappedResult(device.handle, &device.write_overlapped, &moved, TRUE)) {
-    COMSTAT counts;
-    query_device(device, counts);
-  }
-  device.write_pending = false;
-}
-
-void start_transfer(OVERLAPPED& overlapped) {
-  HANDLE event = overlapped.hEvent;
-  overlapped = OVERLAPPED{};
-  overlapped.hEvent = event;
-  ResetEvent(event);
 }
 
 int take_pushback(PortDevice& device, uint8_t* out, int length) {
@@ -82,6 +49,13 @@ bool query_device(PortDevice& device, COMSTAT& counts) {
   }
   device.line_errors |= errors;
   return true;
+}
+
+void start_transfer(OVERLAPPED& overlapped) {
+  HANDLE event = overlapped.hEvent;
+  overlapped = OVERLAPPED{};
+  overlapped.hEvent = event;
+  ResetEvent(event);
 }
 
 namespace platform {
@@ -110,9 +84,7 @@ int Win32Operations::close(SerialPort& port) {
   PortDevice* device = port.device;
   EscapeCommFunction(device->handle, CLRDTR);
   EscapeCommFunction(device->handle, CLRRTS);
-  // The system writes into the record of a write in flight until it ends.
-  if (device->write_pending) CancelIo(device->handle);
-  finish_write(*device);
+  abandon_transmit(*device);
   const DWORD close_error = release_device(device);
   port.device = nullptr;
   unlink_port(&port);
@@ -177,15 +149,6 @@ int Win32Operations::set_rts(SerialPort& port, int on) {
   return 0;
 }
 
-int Win32Operations::tx_free(SerialPort& port) {
-  PortDevice& device = device_of(port);
-  return room(device.tx_queue_size, static_cast<DWORD>(transmit_waiting(device)));
-}
-
-int Win32Operations::tx_count(SerialPort& port) {
-  return transmit_waiting(device_of(port));
-}
-
 int Win32Operations::rx_free(SerialPort& port) {
   PortDevice& device = device_of(port);
   return room(device.rx_queue_size, static_cast<DWORD>(received_waiting(device)));
@@ -195,43 +158,13 @@ int Win32Operations::rx_count(SerialPort& port) {
   return received_waiting(device_of(port));
 }
 
-int Win32Operations::clear_tx(SerialPort& port) {
-  if (PurgeComm(device_of(port).handle, PURGE_TXCLEAR)) return 0;
-  return fail(port, map_win32_error(GetLastError()));
-}
-
-int Win32Operations::write_block(SerialPort& port, const void* bytes, int length) {
-  PortDevice& device = device_of(port);
-  if (length < 0 || (bytes == nullptr && length > 0)) return fail(port, kInvalidParameter);
-  finish_write(device);
-  COMSTAT counts;
-  query_device(device, counts);
-  const int k = std::min(length, room(device.tx_queue_size, counts.cbOutQue));
-  int queued = 0;
-  if (k > 0) {
-    std::memcpy(device.tx_staging, bytes, static_cast<size_t>(k));
-    start_transfer(device.write_overlapped);
-    DWORD written = 0;
-    if (WriteFile(device.handle, device.tx_staging, static_cast<DWORD>(k), &written,
-                  &device.write_overlapped)) {
-      queued = static_cast<int>(written);
-    } else if (GetLastError() == ERROR_IO_PENDING) {
-      queued = k;  // in the system's hands: it counts as queued
-      device.write_pending = true;
-    } else {
-      query_device(device, counts);
-    }
-  }
-  port.count = queued;
-  return queued < length ? fail(port, kBufferFull) : 0;
-}
-
 int Win32Operations::read_block(SerialPort& port, void* buffer, int length) {
   PortDevice& device = device_of(port);
   if (length <= 0 || buffer == nullptr) {
     port.count = 0;
     return length == 0 ? 0 : kInvalidParameter;
   }
+  transmit_step(device);
   uint8_t* out = static_cast<uint8_t*>(buffer);
   int got = take_pushback(device, out, length);
   if (got < length) {

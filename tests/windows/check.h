@@ -3,28 +3,37 @@
 #ifndef BRIMTALLY_TESTS_WINDOWS_CHECK_H
 #define BRIMTALLY_TESTS_WINDOWS_CHECK_H
 
+#include <cstdio>
+#include <sstream>
 #include <string>
 
 namespace wintest {
 
-// Runs one case; it passes when none of its checks failed.
-void run_case(const char* name, void (*body)());
-// Records one check of the running case.
-bool check(bool ok, const char* file, int line, const std::string& what);
-// Prints "N passed, N failed" and returns the process exit status.
-int finish();
+inline int cases_passed = 0;
+inline int cases_failed = 0;
+inline int failures_in_case = 0;
 
-std::string describe(long long value);
-std::string describe(const std::string& value);
+inline bool check(bool ok, const char* file, int line, const std::string& what) {
+  if (!ok) std::printf("%s:%d: check failed: %s\n", file, line, what.c_str());
+  failures_in_case += ok ? 0 : 1;
+  return ok;
+}
+
+// Runs one case; it passes when none of its checks failed.
+inline void run_case(const char* name, void (*body)()) {
+  failures_in_case = 0;
+  body();
+  ++(failures_in_case == 0 ? cases_passed : cases_failed);
+  std::printf("[ %s ] %s\n", failures_in_case == 0 ? " OK " : "FAIL", name);
+  std::fflush(stdout);
+}
 
 // Evaluates each side once: the sides may be calls with effects.
 template <typename A, typename E>
 bool check_eq(const A& actual, const E& expected, const char* file, int line, const char* what) {
-  const bool ok = actual == expected;
-  return check(
-      ok, file, line,
-      ok ? std::string()
-         : std::string(what) + ", got " + describe(actual) + " expected " + describe(expected));
+  std::ostringstream text;
+  text << what << ", got " << actual << " expected " << expected;
+  return check(actual == expected, file, line, text.str());
 }
 
 }  // namespace wintest
