@@ -86,7 +86,7 @@ bool query_device(PortDevice& device, COMSTAT& counts) {
 
 namespace platform {
 
-PortOperations& operations() {
+PortOperations& operations(const SerialPort&) {
   // Never destroyed: ports still open at exit are closed through it.
   alignas(Win32Operations) static unsigned char storage[sizeof(Win32Operations)];
   static Win32Operations* table = new (storage) Win32Operations;
