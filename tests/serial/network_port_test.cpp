@@ -54,6 +54,7 @@ class Ser2net {
     start();
   }
   ~Ser2net() { stop(); }
+  uint16_t port() const { return port_; }
   std::string url(const std::string& scheme) const {
     return scheme + "://127.0.0.1:" + std::to_string(port_);
   }
@@ -147,8 +148,8 @@ TEST_P(NetworkPort, BytesFFCrossBothWaysAndTheDumpNamesTheServer) {
   g_dump.clear();
   net.port->ops->dump(*net.port, [](const char* line) { g_dump.push_back(line); });
   ASSERT_EQ(g_dump.size(), 10u);
-  EXPECT_NE(g_dump[1].find(ser2net_.url(GetParam()).substr(GetParam().size() + 3, 9)),
-            std::string::npos);
+  EXPECT_NE(g_dump[1].find("127.0.0.1 port " + std::to_string(ser2net_.port())), std::string::npos)
+      << g_dump[1];
   EXPECT_NE(g_dump[1].find("BaudRate: 9600    ByteSize: 8  Parity: 0"), std::string::npos)
       << g_dump[1];
 }
