@@ -34,6 +34,8 @@ int start_session(NetDevice& device) {
   }
   // A telnet server that will not act as a serial port is no port of ours.
   if (device.session->state().option != ComPortState::Option::kAccepted) return kNoDevice;
+  // Break, framing, parity and overrun notifications; servers start with none.
+  device.session->send_command(kSetLinestateMask, 0x1E);
   if (!send_control_lines(device) || !purge_input(device)) return kGeneralError;
   return 0;
 }
