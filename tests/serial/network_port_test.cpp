@@ -163,11 +163,11 @@ TEST_P(NetworkPort, AServerKilledMidReadFailsTheReadAndTheNextOpenWorksOnceItIsB
   });
   int result = 0;
   long ms = 0;
-  // Nothing was asked, so only the hang-up can end the read before 5 s.
-  timed(ms, [&] { return net->read_line(5000, &result); });
+  // Nothing was asked, so only the hang-up can end the read before 20 s.
+  timed(ms, [&] { return net->read_line(20000, &result); });
   killer.join();
   EXPECT_EQ(result, bt::kGeneralError);
-  EXPECT_LT(ms, 2000);  // the hang-up ends the read, not its 5 s time-out
+  EXPECT_LT(ms, 10000);
   EXPECT_EQ(net->port->ops->write_block(*net->port, "QC\r", 3), bt::kGeneralError);
 
   ser2net_.start();
