@@ -225,12 +225,14 @@ def network(build, workdir, rounds, per_round):
     server = Ser2net(sim.device, "rfc2217", os.path.join(workdir, "ser2net.pid"))
     paths = (("direct", None), ("ser2net RFC 2217", server.url))
     rows = {(p, path): [] for p in ("brimtally", "pyserial") for path, _ in paths}
-    for _ in range(rounds):
-        for (p, path), url in [((p, path), url) for p in ("brimtally", "pyserial")
-                               for path, url in paths]:
-            got, _ = clients.run(p, sim, "txn", per_round, 9600, 30, url=url)
-            rows[(p, path)] += got
-    server.stop()
+    try:
+        for _ in range(rounds):
+            for p in ("brimtally", "pyserial"):
+                for path, url in paths:
+                    got, _ = clients.run(p, sim, "txn", per_round, 9600, 30, url=url)
+                    rows[(p, path)] += got
+    finally:
+        server.stop()  # no server left behind when a client fails
     log = sim.stop()
     result = {}
     for key, got in rows.items():
