@@ -206,8 +206,8 @@ def render_network(result, count, mandated_ms, started=None, load=None):
     direct = result[("brimtally", "direct")]["overhead_median"]
     theirs = result[("pyserial", "ser2net RFC 2217")]["overhead_median"]
     out.append("")
-    out.append("- our overhead through ser2net within 0.5 ms of our direct figure: %s (%.3f ms "
-               "more)" % (verdict(ours - direct <= 0.5), ours - direct))
+    out.append("- our overhead through ser2net within 0.5 ms of our direct figure: %s (%+.3f ms)"
+               % (verdict(ours - direct <= 0.5), ours - direct))
     out.append("- our overhead through ser2net below pyserial's: %s (%.3f against %.3f ms)"
                % (verdict(ours < theirs), ours, theirs))
     out.append("")
