@@ -180,3 +180,35 @@ def render(info, started, load_before, load_after, rounds, txn_count, raw_count,
                "one transaction)" % (verdict(spread < 0.05), 100 * spread))
     out.append("")
     return "\n".join(out)
+
+
+def render_network(result, count, mandated_ms, started=None, load=None):
+    """Item 6: one transaction directly and through ser2net (RFC 2217)."""
+    out = ["## 6. One transaction through a serial device server", ""]
+    if started:
+        out += ["Run %s alone (`run_bench.py BUILD OUT --network`), load average %s before."
+                % (started, load), ""]
+    out.append("The unpaced simulator reached directly and through ser2net's RFC 2217 accepter "
+               "on 127.0.0.1 (`BRIMTALLY_COM1=rfc2217://...` for us; for pyserial "
+               "`serial_for_url` with `?ign_set_control`, without which its open fails waiting "
+               "for SET-CONTROL answers that ser2net never sends); reply time-out 30 ms; %d transactions per client and path in "
+               "alternating rounds, normal priority. *Overhead* = wall - %d ms mandated waits - "
+               "module, as in item 1." % (count, mandated_ms))
+    out.append("")
+    out.append("| client | path | ok/failed | wall median ms | module median ms | "
+               "overhead median ms | overhead p99 ms |")
+    out.append("|---|---|---|---|---|---|---|")
+    for (name, path), r in result.items():
+        out.append("| %s | %s | %d/%d | %.2f | %.3f | %.3f | %.3f |"
+                   % (name, path, r["n"], r["failed"], r["wall_median"], r["module_median"],
+                      r["overhead_median"], r["overhead_p99"]))
+    ours = result[("brimtally", "ser2net RFC 2217")]["overhead_median"]
+    direct = result[("brimtally", "direct")]["overhead_median"]
+    theirs = result[("pyserial", "ser2net RFC 2217")]["overhead_median"]
+    out.append("")
+    out.append("- our overhead through ser2net within 0.5 ms of our direct figure: %s (%+.3f ms)"
+               % (verdict(ours - direct <= 0.5), ours - direct))
+    out.append("- our overhead through ser2net below pyserial's: %s (%.3f against %.3f ms)"
+               % (verdict(ours < theirs), ours, theirs))
+    out.append("")
+    return "\n".join(out)

@@ -14,7 +14,8 @@ import tempfile
 import time
 
 from call_log import tick_holds
-from report import render
+from report import render, render_network
+from ser2net import Ser2net
 from sim_log import SimLog
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -93,22 +94,25 @@ class Clients:
         self.library = os.path.join(build, "lib", "libbrimtally.so.1")
         self.shim = os.path.join(build, "lib", "pty_modem_lines.so")
 
-    def command(self, name, sim, mode, count, baud, timeout_ms, addresses=(ADDRESS,)):
+    def command(self, name, sim, mode, count, baud, timeout_ms, addresses=(ADDRESS,), url=None):
         rest = [mode, str(count), str(baud), str(timeout_ms)]
         if name == "brimtally":
             return [os.path.join(self.build, "bin", "brimtally_client"), self.library,
-                    sim.device] + rest + list(addresses), {}
+                    url or sim.device] + rest + list(addresses), {}
         if name == "pyserial":
+            # pyserial waits for SET-CONTROL answers, which ser2net in front of a
+            # pseudo-terminal never sends: without this option its open fails.
+            url = url and url + "?ign_set_control"
             return [PYTHON, os.path.join(ROOT, "bench", "peers", "pyserial_client.py"),
-                    sim.device] + rest + [ADDRESS], {}
+                    url or sim.device] + rest + [ADDRESS], {}
         # libserialport takes only names under /dev/ that have a /sys/class/tty
         # entry; this path resolves to the simulator's link from both places.
         return ([os.path.join(self.build, "bin", "serialport_client"),
                  "/dev/../../.." + sim.link] + rest + [ADDRESS], {"LD_PRELOAD": self.shim})
 
     def run(self, name, sim, mode, count, baud, timeout_ms, addresses=(ADDRESS,),
-            realtime=False):
-        args, extra_env = self.command(name, sim, mode, count, baud, timeout_ms, addresses)
+            realtime=False, url=None):
+        args, extra_env = self.command(name, sim, mode, count, baud, timeout_ms, addresses, url)
         if realtime:
             args = rt_prefix(50) + args
         env = dict(os.environ, **extra_env)
@@ -209,6 +213,37 @@ def side_by_side(build, workdir, baud, timeout_ms, rounds, per_round, raw_count)
             "latency_rt_median": statistics.median(latency_rt),
             "latency_rt_p99": percentile(latency_rt, 99),
         }
+    return result
+
+
+def network(build, workdir, rounds, per_round):
+    """Item 6: one QE transaction on the pseudo-terminal directly and through
+    ser2net's RFC 2217 accepter, for brimtally and pyserial (serial_for_url),
+    in alternating rounds; unpaced, 30 ms reply time-out."""
+    clients = Clients(build)
+    sim = Simulator(build, workdir, None, tag="-net")
+    server = Ser2net(sim.device, "rfc2217", os.path.join(workdir, "ser2net.pid"))
+    paths = (("direct", None), ("ser2net RFC 2217", server.url))
+    rows = {(p, path): [] for p in ("brimtally", "pyserial") for path, _ in paths}
+    try:
+        for _ in range(rounds):
+            for p in ("brimtally", "pyserial"):
+                for path, url in paths:
+                    got, _ = clients.run(p, sim, "txn", per_round, 9600, 30, url=url)
+                    rows[(p, path)] += got
+    finally:
+        server.stop()  # no server left behind when a client fails
+    log = sim.stop()
+    result = {}
+    for key, got in rows.items():
+        wall, overhead, module, failed = transactions(log, got)
+        if not wall:
+            raise RuntimeError("%s %s: no transaction succeeded" % key)
+        result[key] = {"n": len(wall), "failed": sum(failed),
+                       "wall_median": statistics.median(wall),
+                       "overhead_median": statistics.median(overhead),
+                       "overhead_p99": percentile(overhead, 99),
+                       "module_median": statistics.median(module)}
     return result
 
 
@@ -316,6 +351,12 @@ def main():
     build, results_md = sys.argv[1], sys.argv[2]
     quick = "--quick" in sys.argv
     rounds, per_round, raw_count, sweeps = (1, 10, 20, 2) if quick else (3, 50, 200, 5)
+    if "--network" in sys.argv:  # item 6 alone, printed only
+        with tempfile.TemporaryDirectory(prefix="brimtally-bench-") as workdir:
+            print(render_network(network(build, workdir, rounds, per_round), rounds * per_round,
+                                 MANDATED_MS, time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime()),
+                                 load_average()))
+        return
     info = machine()
     load_before = load_average()
     started = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime())
@@ -328,12 +369,15 @@ def main():
         scale = scaling(build, workdir, sweeps)
         print("PEXILConfig ...", file=sys.stderr)
         program = pexilconfig(build, workdir, *((5, 3) if quick else (20, 10)))
+        print("through ser2net ...", file=sys.stderr)
+        served = network(build, workdir, rounds, per_round)
     print("codec ...", file=sys.stderr)
     lines = codec(build, "0.1" if quick else "0.5")
     load_after = load_average()
 
     text = render(info, started, load_before, load_after, rounds, rounds * per_round, raw_count, sweeps,
                   unpaced, paced, scale, lines, MANDATED_MS, program, REALTIME)
+    text += "\n" + render_network(served, rounds * per_round, MANDATED_MS)
     print(text)
     with open(results_md, "w") as f:
         f.write(text)

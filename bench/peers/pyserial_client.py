@@ -43,7 +43,8 @@ def main():
     count, baud, reply_timeout = int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
     address = sys.argv[6]
     raw = mode == "raw"
-    port = serial.Serial(device, baud, bytesize=8, parity="N", stopbits=1)
+    # A device path, or a URL such as rfc2217://host:port.
+    port = serial.serial_for_url(device, baud, bytesize=8, parity="N", stopbits=1)
     out = []
     failures = 0
     wakes0 = resource.getrusage(resource.RUSAGE_SELF).ru_nvcsw

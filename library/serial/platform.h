@@ -20,10 +20,10 @@ bool host_supported();
 // also stored. On any failure port.device is left null and nothing is held.
 int open_device(SerialPort& port);
 
-// The kind's operations table: shared, stateless, never destroyed (ports
-// still open at exit are closed through it). It should provide unread, so
-// that an over-long line loses nothing.
-PortOperations& operations();
+// The operations table of the kind open_device chose for the port: shared,
+// stateless, never destroyed (ports still open at exit are closed through
+// it). It should provide unread, so that an over-long line loses nothing.
+PortOperations& operations(const SerialPort& port);
 
 // Waits briefly for the port to have input, or sleeps briefly; returns 0.
 int default_idle_hook(SerialPort* port);

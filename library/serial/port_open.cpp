@@ -26,7 +26,7 @@ SerialPort* port_open(int index, int32_t baud, int parity, int data_bits, int st
   if (opened < 0) return port;  // default operations; status holds the reason
 
   // A rejected setting stays in the status; the port is open regardless.
-  PortOperations& kind = platform::operations();
+  PortOperations& kind = platform::operations(*port);
   kind.set_params(*port, baud, parity, data_bits, stop_bits);
   port->ops = &kind;
   return port;

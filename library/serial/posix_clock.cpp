@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "serial/net_device.h"
 #include "serial/platform.h"
 #include "serial/posix_device.h"
 
@@ -38,6 +39,10 @@ namespace platform {
 // sleeping 1 ms instead keeps a caller that is not reading (port_delay) from
 // spinning, without leaving the input unread for longer than that.
 int default_idle_wait(SerialPort* port, uint32_t ms, bool none_waiting) {
+  // A network port waits on its socket, by the same rules.
+  if (port != nullptr && port->driver_kind == kDriverKindNetwork && port->device != nullptr) {
+    return network_idle_wait(*port, ms, none_waiting);
+  }
   PortDevice* device =
       port != nullptr && port->driver_kind == kDriverKindPosix ? port->device : nullptr;
   if (device == nullptr || device->pushback_count > 0) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 
+#include "serial/net_device.h"
 #include "serial/platform.h"
 #include "serial/posix_device.h"
 
@@ -85,7 +86,8 @@ bool host_supported() {
   return true;
 }
 
-PortOperations& operations() {
+PortOperations& operations(const SerialPort& port) {
+  if (port.driver_kind == kDriverKindNetwork) return network_operations();
   // Never destroyed: ports still open at exit are closed through it.
   alignas(PosixOperations) static unsigned char storage[sizeof(PosixOperations)];
   static PosixOperations* table = new (storage) PosixOperations;
@@ -103,6 +105,11 @@ int open_device(SerialPort& port) {
 
   char name[4096];
   device_name(port.port_index, name, sizeof name);
+  // rfc2217:// and tcp:// name a line behind a serial device server.
+  NetPortName network{};
+  if (parse_net_port_name(name, network) != NameParse::kNotNetwork) {
+    return open_network_device(port, name);
+  }
   FdHolder fd(::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   port.status = kPortOk;
   if (fd.get() < 0) return fail(port, errno);

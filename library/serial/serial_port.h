@@ -11,6 +11,7 @@ namespace bt {
 enum PortStatus : int32_t {
   kPortOk = 0,
   kGeneralError = -1,
+  kInvalidPort = -2,
   kInUse = -3,
   kNoMemory = -5,
   kNotSetUp = -6,
@@ -29,6 +30,7 @@ enum PortStatus : int32_t {
 constexpr int32_t kDriverKindNone = -1;
 constexpr int32_t kDriverKindWin32 = 15;
 constexpr int32_t kDriverKindPosix = 16;
+constexpr int32_t kDriverKindNetwork = 17;  // a port behind a serial device server
 
 constexpr uint32_t kDefaultQueueSize = 1050;
 

@@ -60,7 +60,7 @@ void start_transfer(OVERLAPPED& overlapped) {
 
 namespace platform {
 
-PortOperations& operations() {
+PortOperations& operations(const SerialPort&) {
   // Never destroyed: ports still open at exit are closed through it.
   alignas(Win32Operations) static unsigned char storage[sizeof(Win32Operations)];
   static Win32Operations* table = new (storage) Win32Operations;

@@ -2,7 +2,9 @@
 // pseudo-terminal: the start-up query goes out and the configuration comes
 // back and is shown; a rename is confirmed by the module's prompt; a new
 // configuration and every group of default settings are sent and seen in the
-// module's state; and the report is saved through the chooser.
+// module's state; and the report is saved through the chooser. Once on the
+// pseudo-terminal itself, and once through each accepter of a ser2net in
+// front of it (RFC 2217 and raw TCP).
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -15,7 +17,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSlider>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include "colours.h"
@@ -47,13 +51,44 @@ QString moduleState(QLocalSocket& control) {
   }
   return out.join(' ');
 }
+
+// Starts ser2net in front of `device` on a free loopback port (character
+// delay off) and gives the port name that reaches it, once it listens.
+QString serve(QProcess& server, const QString& scheme, const QByteArray& device) {
+  QTcpServer probe;
+  probe.listen(QHostAddress::LocalHost);
+  const QString port = QString::number(probe.serverPort());
+  probe.close();
+  server.start("ser2net", {"-n", "-u", "-P", "ser2net.pid", "-Y",
+                           "connection: &l#  accepter: " +
+                               QString(scheme == "rfc2217" ? "telnet(rfc2217),tcp" : "tcp") +
+                               ",127.0.0.1," + port + "#  connector: serialdev," + device +
+                               ",9600n81,local#  options:#    chardelay: false"});
+  const QString listening = QString("0100007F:%1").arg(port.toInt(), 4, 16, QChar('0')).toUpper();
+  for (int i = 0; i < 1000; ++i, QThread::msleep(10)) {
+    QFile table("/proc/net/tcp");
+    if (table.open(QIODevice::ReadOnly) &&
+        table.readAll().contains(listening.toLatin1() + " 00000000:0000 0A")) {
+      break;
+    }
+  }
+  return scheme + "://127.0.0.1:" + port;
+}
 }  // namespace
 
 class SettingsEndToEnd : public QObject {
   Q_OBJECT
 
  private slots:
+  void configurationRenameSettingsAndReport_data() {
+    QTest::addColumn<QString>("scheme");
+    QTest::newRow("pseudo-terminal") << QString();
+    QTest::newRow("rfc2217") << QString("rfc2217");
+    QTest::newRow("tcp") << QString("tcp");
+  }
+
   void configurationRenameSettingsAndReport() {
+    QFETCH(QString, scheme);
     const QString sim = QCoreApplication::applicationDirPath() + "/brimtally-sim";
     if (!QFile::exists(DynamicLibrary::defaultPath()) || !QFile::exists(sim)) {
       QSKIP("the brimtally library or the simulator is not built beside the test");
@@ -65,7 +100,9 @@ class SettingsEndToEnd : public QObject {
     module.start(sim,
                  {"--config", "00C5", "--control", dir.filePath("c.sock"), "--die-with-parent"});
     QTRY_VERIFY_WITH_TIMEOUT(module.canReadLine(), kBound);
-    qputenv("BRIMTALLY_COM1", module.readLine().trimmed());
+    const QByteArray device = module.readLine().trimmed();
+    QProcess server;  // killed at the end, like the module
+    qputenv("BRIMTALLY_COM1", scheme.isEmpty() ? device : serve(server, scheme, device).toLatin1());
     QLocalSocket control;
     control.connectToServer(dir.filePath("c.sock"));
     QVERIFY2(control.waitForConnected(kBound), qPrintable(control.errorString()));
@@ -145,8 +182,10 @@ class SettingsEndToEnd : public QObject {
     QVERIFY2(boxes.shown.isEmpty(), qPrintable(boxes.shown.join('\n')));
     c.Timer2->stop();
     library.btPortClose();
-    module.terminate();
-    QVERIFY(module.waitForFinished(kSettingsBound));
+    for (QProcess* p : {&server, &module}) {
+      p->terminate();
+      QVERIFY(p->state() == QProcess::NotRunning || p->waitForFinished(kSettingsBound));
+    }
   }
 };
 

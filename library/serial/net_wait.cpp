@@ -1,0 +1,38 @@
+// The default wait of a network port: the POSIX kind's rules on a socket.
+#include <sys/ioctl.h>
+#include <time.h>
+
+#include <algorithm>
+
+#include "serial/net_device.h"
+
+namespace bt {
+
+namespace {
+
+constexpr uint32_t kLongestPoll = 60'000;
+
+void sleep_one_ms() {
+  const timespec one_ms{0, 1'000'000};
+  clock_nanosleep(CLOCK_MONOTONIC, 0, &one_ms, nullptr);
+}
+
+}  // namespace
+
+// Returns as soon as bytes arrive (a caller's read then finds them); sleeps
+// 1 ms instead when input already waits unread or the connection is gone, so
+// a caller that is not reading does not spin. Telnet commands arriving wake
+// the wait too, and are handled by the next read.
+int network_idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) {
+  NetDevice& device = net_device_of(port);
+  int waiting = 0;
+  if (device.gone || !device.received.empty() ||
+      (!none_waiting && ioctl(device.fd, FIONREAD, &waiting) == 0 && waiting > 0)) {
+    sleep_one_ms();
+    return 0;
+  }
+  exchange(device, std::clamp<uint32_t>(ms, 1, kLongestPoll));
+  return 0;
+}
+
+}  // namespace bt

@@ -1,0 +1,218 @@
+// Network ports against a real ser2net started in front of the simulator, for
+// rfc2217:// and tcp://: the library loaded by path, and the driver's codes.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "serial/serial_port.h"
+#include "sim_session.h"
+
+namespace bt_test {
+namespace {
+
+// A loopback port nobody listens on: bound here, then released.
+uint16_t free_port(int* keep_listening = nullptr) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+  socklen_t size = sizeof address;
+  bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+  if (keep_listening != nullptr && listen(fd, 4) == 0) {
+    *keep_listening = fd;  // connections wait in the backlog, never answered
+  } else {
+    close(fd);
+  }
+  return ntohs(address.sin_port);
+}
+
+bool listening(uint16_t port) {
+  char local[32];
+  std::snprintf(local, sizeof local, "0100007F:%04X", port);
+  std::ifstream table("/proc/net/tcp");
+  for (std::string line; std::getline(table, line);) {
+    if (line.find(local) != std::string::npos && line.find(" 0A ") != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+// ser2net with one accepter in front of the simulator's device, character
+// delay off so replies are not held back.
+class Ser2net {
+ public:
+  Ser2net(const std::string& scheme, const std::string& device, const std::string& pid_file)
+      : port_(free_port()), pid_file_(pid_file) {
+    config_ = "connection: &line#  accepter: " +
+              std::string(scheme == "rfc2217" ? "telnet(rfc2217),tcp" : "tcp") + ",127.0.0.1," +
+              std::to_string(port_) + "#  connector: serialdev," + device +
+              ",9600n81,local#  options:#    chardelay: false";
+    start();
+  }
+  ~Ser2net() { stop(); }
+  uint16_t port() const { return port_; }
+  std::string url(const std::string& scheme) const {
+    return scheme + "://127.0.0.1:" + std::to_string(port_);
+  }
+  void start() {
+    pid_ = fork();
+    if (pid_ == 0) {
+      freopen("/dev/null", "w", stdout);
+      freopen("/dev/null", "w", stderr);
+      execlp("ser2net", "ser2net", "-n", "-u", "-P", pid_file_.c_str(), "-Y", config_.c_str(),
+             nullptr);
+      _exit(127);
+    }
+    for (int i = 0; i < 1000 && !listening(port_); ++i) usleep(10'000);
+    ASSERT_TRUE(listening(port_)) << "ser2net did not start";
+  }
+  void stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  uint16_t port_;
+  std::string pid_file_, config_;
+  pid_t pid_ = -1;
+};
+
+struct DriverPort {
+  explicit DriverPort(const std::string& name) {
+    setenv("BRIMTALLY_COM1", name.c_str(), 1);
+    port = bt::port_open(0, 9600, 'N', 8, 1);
+  }
+  DriverPort(const DriverPort&) = delete;
+  DriverPort& operator=(const DriverPort&) = delete;
+  ~DriverPort() { port->ops->close(*port); }
+  std::string read_line(int timeout_ms, int* result) {
+    char line[100] = "";
+    *result = bt::port_read_line(port, line, sizeof line, 13, timeout_ms);
+    return line;
+  }
+  bt::SerialPort* port;
+};
+
+class NetworkPort : public testing::TestWithParam<std::string> {
+ protected:
+  NetworkPort() { session_.use_device(ser2net_.url(GetParam())); }
+  SimSession session_;
+  Ser2net ser2net_{GetParam(), session_.sim().device(), session_.sim().scratch("ser2net.pid")};
+};
+
+TEST_P(NetworkPort, TypedQueriesSettingsAndRawLinesWorkThroughTheServer) {
+  const Exports& lib = SimSession::lib();
+  ASSERT_EQ(lib.btPortOpen(1, 9600), BT_OK);
+  ModuleRecord record = session_record();
+  EXPECT_EQ(lib.btGetDigitalIn(&record), BT_OK);
+  EXPECT_EQ(record.DigitalIn, 0x3C);
+  EXPECT_EQ(lib.btSetDigitalOut(&record, 0x5A), BT_OK);
+  EXPECT_EQ(lib.btGetDigitalOut(&record), BT_OK);
+  EXPECT_EQ(record.DigitalOut, 0x5A);
+  std::strcpy(record.MessageText, "QC\r");
+  EXPECT_EQ(lib.ex_xmit_msg(&record), 3);
+  EXPECT_EQ(lib.ex_read_line(&record), 6);
+  EXPECT_STREQ(record.ReplyText, "C:02CF");
+}
+
+std::vector<std::string> g_dump;
+
+TEST_P(NetworkPort, BytesFFCrossBothWaysAndTheDumpNamesTheServer) {
+  DriverPort net(ser2net_.url(GetParam()));
+  ASSERT_EQ(net.port->status, bt::kPortOk);
+  EXPECT_EQ(net.port->driver_kind, bt::kDriverKindNetwork);
+  const std::string sent = "Z\xFF\xFFY\xFF\r";
+  EXPECT_EQ(net.port->ops->write_block(*net.port, sent.data(), static_cast<int>(sent.size())), 0);
+  ASSERT_TRUE(session_.wait_logged("in", 1));
+  EXPECT_EQ(session_.logged("in").back(), sent);
+  int result = 0;
+  EXPECT_EQ(net.read_line(2000, &result), "Error: unknown command");
+  EXPECT_EQ(net.read_line(2000, &result), "BRIM>");
+
+  // Random bytes from the module, 0xFF among them, arrive exactly as sent.
+  ASSERT_EQ(session_.sim().control("fault burst 400"), "ok burst 400");
+  std::string got(400, '\0');
+  for (int n = 0, i = 0; n < 400 && i < 3000; ++i, usleep(1000)) {
+    if (net.port->ops->read_block(*net.port, &got[n], 400 - n) == 0) n += net.port->count;
+  }
+  ASSERT_TRUE(session_.wait_logged("out", 1));
+  EXPECT_NE(got.find('\xFF'), std::string::npos);
+  EXPECT_EQ(got, session_.logged("out").back());
+
+  g_dump.clear();
+  net.port->ops->dump(*net.port, [](const char* line) { g_dump.push_back(line); });
+  ASSERT_EQ(g_dump.size(), 10u);
+  EXPECT_NE(g_dump[1].find("127.0.0.1 port " + std::to_string(ser2net_.port())), std::string::npos)
+      << g_dump[1];
+  EXPECT_NE(g_dump[1].find("BaudRate: 9600    ByteSize: 8  Parity: 0"), std::string::npos)
+      << g_dump[1];
+}
+
+TEST_P(NetworkPort, AServerKilledMidReadFailsTheReadAndTheNextOpenWorksOnceItIsBack) {
+  auto net = std::make_unique<DriverPort>(ser2net_.url(GetParam()));
+  ASSERT_EQ(net->port->status, bt::kPortOk);
+  std::thread killer([&] {
+    usleep(200'000);
+    ser2net_.stop();
+  });
+  int result = 0;
+  long ms = 0;
+  // Nothing was asked, so only the hang-up can end the read before 20 s.
+  timed(ms, [&] { return net->read_line(20000, &result); });
+  killer.join();
+  EXPECT_EQ(result, bt::kGeneralError);
+  EXPECT_LT(ms, 10000);
+  EXPECT_EQ(net->port->ops->write_block(*net->port, "QC\r", 3), bt::kGeneralError);
+
+  ser2net_.start();
+  net = std::make_unique<DriverPort>(ser2net_.url(GetParam()));
+  ASSERT_EQ(net->port->status, bt::kPortOk);
+  net->port->ops->write_block(*net->port, "QC\r", 3);
+  std::string line;
+  for (int i = 0; i < 5 && line.rfind("C:", 0) != 0; ++i) line = net->read_line(2000, &result);
+  EXPECT_EQ(line, "C:02CF");
+}
+
+INSTANTIATE_TEST_SUITE_P(Schemes, NetworkPort, testing::Values("rfc2217", "tcp"));
+
+TEST(NetworkPortNames, RefusedUnknownSilentAndMalformedNamesFailTheOpenCleanly) {
+  int silent = -1;
+  const std::string silent_port = std::to_string(free_port(&silent));
+  const std::string refused_port = std::to_string(free_port());
+  const struct {
+    std::string name;
+    int32_t status;
+  } cases[] = {
+      {"rfc2217://127.0.0.1:" + refused_port, bt::kNoDevice},
+      {"tcp://127.0.0.1:" + refused_port, bt::kNoDevice},
+      {"TCP://no-such-host.invalid:2217", bt::kNoDevice},
+      // Accepts the connection, never negotiates.
+      {"rfc2217://127.0.0.1:" + silent_port, bt::kNoDevice},
+      {"tcp://", bt::kInvalidPort},
+      {"tcp://127.0.0.1", bt::kInvalidPort},
+      {"rfc2217://:2217", bt::kInvalidPort},
+      {"tcp://127.0.0.1:0", bt::kInvalidPort},
+      {"tcp://127.0.0.1:65536", bt::kInvalidPort},
+      {"tcp://127.0.0.1:22x", bt::kInvalidPort},
+      {"tcp://a b:22", bt::kInvalidPort},
+      {"rfc2217://[::1:22", bt::kInvalidPort},
+  };
+  for (const auto& c : cases) {
+    const auto start = Clock::now();
+    DriverPort net(c.name);
+    const long ms = elapsed_ms(start);
+    EXPECT_EQ(net.port->status, c.status) << c.name;
+    EXPECT_EQ(net.port->device, nullptr) << c.name;
+    EXPECT_LT(ms, 6000) << c.name;
+  }
+  close(silent);
+}
+
+}  // namespace
+}  // namespace bt_test
