@@ -239,7 +239,9 @@ class Window : public QObject {
   }
 
   void doneAndTheWindowFrameAskTheOneQuestionThatApplies() {
-    QVERIFY(!Rig().form.AllParametersSent());  // no port: the name group is hidden
+    Rig idle;  // no port: the name group is hidden, so not sent, whatever its light
+    for (Light* l : idle.form.findChildren<Light*>()) l->setColour(colours::Sent);
+    QVERIFY(!idle.form.AllParametersSent());
     const QString notSent = "yesNo|Done|All Parameters have NOT been sent.  Exit anyway?";
     const QString notSaved = "yesNo|Done|All Parameters have NOT been Saved.  Exit anyway?";
     struct Case {
