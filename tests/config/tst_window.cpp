@@ -1,5 +1,4 @@
-// The window as it starts, its layout (nothing overlapping or cut off, also
-// with every frame on show) and loading the device library by path: nothing
+// The window as it starts and loading the device library by path: nothing
 // at start-up, each export at its first call, and a message and status 1 when
 // a file or export is missing. Choosing the port and why it fails, renaming,
 // sending typed text, and leaving the program.
@@ -7,7 +6,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -92,34 +90,6 @@ class Window : public QObject {
     QCOMPARE(partial.btPortOpen(2, 9600) + partial.btPortOpen(1, 300), 2096 + 1003);
     QVERIFY_THROWS_EXCEPTION(ProgramFailed, partial.btPortClose());
     QVERIFY2(boxes.shown.value(1).contains("btPortClose"), qPrintable(boxes.shown.join('\n')));
-  }
-
-  void nothingOverlapsOrIsCutOffWithEveryFrameShown() {
-    Rig r;
-    for (QGroupBox* f : r.form.findChildren<QGroupBox*>()) f->show();
-    r.form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&r.form));
-    for (QWidget* parent : r.form.findChildren<QWidget*>() << &r.form) {
-      const auto kids = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-      for (int i = 0; i < kids.size(); ++i) {
-        QVERIFY2(parent->rect().contains(kids[i]->geometry()), qPrintable(kids[i]->objectName()));
-        for (int j = i + 1; j < kids.size(); ++j) {
-          QVERIFY2(!kids[i]->geometry().intersects(kids[j]->geometry()),
-                   qPrintable(kids[i]->objectName() + " overlaps " + kids[j]->objectName()));
-        }
-      }
-    }
-    for (QWidget* w : r.form.findChildren<QWidget*>()) {
-      auto* b = qobject_cast<QAbstractButton*>(w);
-      auto* l = qobject_cast<QLabel*>(w);
-      auto* g = qobject_cast<QGroupBox*>(w);
-      const QString text = b ? b->text() : l ? l->text() : g ? g->title() : QString();
-      if (text.isEmpty()) continue;
-      // Room less the bevel or the box, or the frame's edges.
-      const int room = w->width() - (b ? (qobject_cast<QPushButton*>(w) ? 8 : 22) : g ? 16 : 0);
-      QVERIFY2(w->fontMetrics().horizontalAdvance(text) <= room, qPrintable(w->objectName()));
-      QVERIFY2(w->fontMetrics().height() <= w->height(), qPrintable(w->objectName()));
-    }
   }
 
   void choosingPortsOpensClosesAndReopensAfterAnError() {
