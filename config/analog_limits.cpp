@@ -1,11 +1,10 @@
 // The default limit editors: 8-bit channels 0-3 and 12-bit channels 4-5. The
-// text boxes hold the values that are sent; the sliders write into them and
-// keep each channel's low limit from crossing its high limit.
+// text boxes hold the values that are sent; the sliders write into them, and
+// a channel's low limit never stays above its high limit after a change.
 #include <QLineEdit>
 #include <QSlider>
 #include <cmath>
-#include <optional>
-#include <vector>
+#include <span>
 
 #include "colours.h"
 #include "light.h"
@@ -14,117 +13,94 @@
 
 namespace {
 
-// The slider wrote `box`; when its number has crossed the other limit, the
-// other slider is pushed to it. Its own handler then finds the two equal.
-void guardCrossing(const QLineEdit* box, const QLineEdit* otherBox, QSlider* otherSlider,
-                   bool movedLow) {
-  const double own = leadingNumber(box->text());
-  const double other = leadingNumber(otherBox->text());
-  if (movedLow ? own > other : own < other) {
-    otherSlider->setValue(static_cast<int>(std::lrint(own)));
-  }
-}
-
-struct LimitBox {
-  const QLineEdit* box;
-  QString name;
+struct LimitEditor {
+  std::span<QLineEdit*const> low, high;
+  std::span<QSlider*const> lowSet, highSet;
+  Light* alarm;
+  int firstChannel;
+  uint32_t maximum;
+  const char* name;
 };
 
-// Every box of the group as a whole decimal number, or the first that is not.
-std::optional<LimitBox> firstInvalid(const std::vector<LimitBox>& boxes) {
-  for (const LimitBox& b : boxes) {
-    if (!wholeDecimal(b.box->text())) return b;
+LimitEditor editor(const TopFormControls& c, Limits group) {
+  if (group == Limits::Bits8) {
+    return {c.LLim, c.HLim, c.LLimSet, c.HLimSet, c.Ana8Alarm, 0, 255, "8 bit"};
   }
-  return std::nullopt;
+  return {c.LLim12, c.HLim12, c.LLim12Set, c.HLim12Set, c.Ana12Alarm, 4, 4095, "12 bit"};
 }
 
-QString limitCommand(int channel, const QLineEdit* low, const QLineEdit* high) {
-  return QString("SLD %1 %2 %3")
-      .arg(channel)
-      .arg(hexText(*wholeDecimal(low->text())), hexText(*wholeDecimal(high->text())));
-}
-
-QString refusal(const LimitBox& b, const char* group) {
-  return QString(
-             "The %1 box holds \"%2\", which is not a whole decimal number from 0 to "
-             "2147483647.  No %3 limits were sent.")
-      .arg(b.name, b.box->text(), group);
+// One side of channel i has a new number; when it has crossed the other
+// side, the other is pushed to it. Its box is written here as well, since a
+// slider set to the value it already has raises no change.
+void keepOrder(const LimitEditor& e, int i, bool lowMoved) {
+  const double own = leadingNumber((lowMoved ? e.low : e.high)[i]->text());
+  QLineEdit* otherBox = (lowMoved ? e.high : e.low)[i];
+  QSlider* otherSlider = (lowMoved ? e.highSet : e.lowSet)[i];
+  const double other = leadingNumber(otherBox->text());
+  if (lowMoved ? own > other : own < other) {
+    otherSlider->setValue(static_cast<int>(std::lrint(own)));
+    otherBox->setText(QString::number(otherSlider->value()));
+  }
 }
 
 }  // namespace
 
-void TopForm::LLim_Change(int) {
-  c_.Ana8Alarm->setColour(colours::Unsent);
+void TopForm::LimitBox_Change(Limits group) {
+  editor(c_, group).alarm->setColour(colours::Unsent);
 }
 
-void TopForm::HLim_Change(int) {
-  c_.Ana8Alarm->setColour(colours::Unsent);
+// A typed limit counts once the operator leaves the box, as a slider's would.
+void TopForm::LimitBox_EditingFinished(Limits group, int i, bool low) {
+  keepOrder(editor(c_, group), i, low);
 }
 
-void TopForm::LLim12_Change(int) {
-  c_.Ana12Alarm->setColour(colours::Unsent);
+void TopForm::LimitSet_Change(Limits group, int i, bool low) {
+  const LimitEditor e = editor(c_, group);
+  (low ? e.low : e.high)[i]->setText(QString::number((low ? e.lowSet : e.highSet)[i]->value()));
+  keepOrder(e, i, low);
+  e.alarm->setColour(colours::Unsent);
 }
 
-void TopForm::HLim12_Change(int) {
-  c_.Ana12Alarm->setColour(colours::Unsent);
-}
-
-// The 8-bit slider handlers leave the alarm to the boxes' change events.
-void TopForm::LLimSet_Change(int i) {
-  c_.LLim[i]->setText(QString::number(c_.LLimSet[i]->value()));
-  guardCrossing(c_.LLim[i], c_.HLim[i], c_.HLimSet[i], true);
-}
-
-void TopForm::HLimSet_Change(int i) {
-  c_.HLim[i]->setText(QString::number(c_.HLimSet[i]->value()));
-  guardCrossing(c_.HLim[i], c_.LLim[i], c_.LLimSet[i], false);
-}
-
-void TopForm::LLim12Set_Change(int i) {
-  c_.LLim12[i]->setText(QString::number(c_.LLim12Set[i]->value()));
-  guardCrossing(c_.LLim12[i], c_.HLim12[i], c_.HLim12Set[i], true);
-  c_.Ana12Alarm->setColour(colours::Unsent);
-}
-
-void TopForm::HLim12Set_Change(int i) {
-  c_.HLim12[i]->setText(QString::number(c_.HLim12Set[i]->value()));
-  guardCrossing(c_.HLim12[i], c_.LLim12[i], c_.LLim12Set[i], false);
-  c_.Ana12Alarm->setColour(colours::Unsent);
-}
-
-void TopForm::SetAna8DefaultLimits_Click() {
-  std::vector<LimitBox> boxes;
-  for (int i = 0; i < 4; ++i) {
-    boxes.push_back({c_.LLim[i], QString("8 bit channel %1 low limit").arg(i)});
-    boxes.push_back({c_.HLim[i], QString("8 bit channel %1 high limit").arg(i)});
+// Every box is checked before anything is queued, so a refused group sends
+// nothing; the refusal names each box at fault.
+void TopForm::SetDefaultLimits_Click(Limits group) {
+  const LimitEditor e = editor(c_, group);
+  QStringList faults;
+  const auto value = [&](const QLineEdit* box, int channel, const char* side) {
+    const auto v = wholeDecimal(box->text());
+    if (v && *v <= e.maximum) return v;
+    faults << QString(
+                  "The %1 channel %2 %3 limit box holds \"%4\", which is not a whole decimal "
+                  "number from 0 to %5.")
+                  .arg(e.name)
+                  .arg(channel)
+                  .arg(side, box->text())
+                  .arg(e.maximum);
+    return std::optional<uint32_t>();
+  };
+  QStringList commands;
+  for (size_t i = 0; i < e.low.size(); ++i) {
+    const int channel = e.firstChannel + static_cast<int>(i);
+    const auto low = value(e.low[i], channel, "low");
+    const auto high = value(e.high[i], channel, "high");
+    if (low && high && *low > *high) {
+      faults << QString("The %1 channel %2 low limit %3 is above its high limit %4.")
+                    .arg(e.name)
+                    .arg(channel)
+                    .arg(*low)
+                    .arg(*high);
+    } else if (low && high) {
+      commands << QString("SLD %1 %2 %3").arg(channel).arg(hexText(*low), hexText(*high));
+    }
   }
-  // Checked before anything is queued, so a refused group sends nothing.
-  if (const auto bad = firstInvalid(boxes)) {
-    services_.boxes.ok(refusal(*bad, "8 bit"));
+  if (!faults.isEmpty()) {
+    services_.boxes.ok(faults.join('\n') + QString("\nNo %1 limits were sent.").arg(e.name));
     return;
   }
-  for (int i = 0; i < 4; ++i) {
-    s_.NextCommand = limitCommand(i, c_.LLim[i], c_.HLim[i]);
+  for (const QString& command : commands) {
+    s_.NextCommand = command;
     QueueCommand();
   }
-  c_.Ana8Alarm->setColour(colours::Sent);
-  s_.ParamsSaved = false;
-}
-
-void TopForm::SetAna12DefaultLimits_Click() {
-  std::vector<LimitBox> boxes;
-  for (int i = 0; i < 2; ++i) {
-    boxes.push_back({c_.LLim12[i], QString("12 bit channel %1 low limit").arg(4 + i)});
-    boxes.push_back({c_.HLim12[i], QString("12 bit channel %1 high limit").arg(4 + i)});
-  }
-  if (const auto bad = firstInvalid(boxes)) {
-    services_.boxes.ok(refusal(*bad, "12 bit"));
-    return;
-  }
-  for (int i = 0; i < 2; ++i) {
-    s_.NextCommand = limitCommand(4 + i, c_.LLim12[i], c_.HLim12[i]);
-    QueueCommand();
-  }
-  c_.Ana12Alarm->setColour(colours::Sent);
+  e.alarm->setColour(colours::Sent);
   s_.ParamsSaved = false;
 }

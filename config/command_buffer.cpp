@@ -1,5 +1,7 @@
 #include "command_buffer.h"
 
+#include <algorithm>
+
 bool CommandBuffer::store(const QString& command) {
   for (auto& slot : slots_) {
     if (slot.isEmpty()) {
@@ -29,4 +31,8 @@ int CommandBuffer::occupied() const {
   int count = 0;
   for (const auto& slot : slots_) count += slot.isEmpty() ? 0 : 1;
   return count;
+}
+
+bool CommandBuffer::holds(const QString& command) const {
+  return std::find(slots_.begin(), slots_.end(), command) != slots_.end();
 }

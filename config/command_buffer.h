@@ -22,6 +22,7 @@ class CommandBuffer {
   const QString& slot(int index) const { return slots_.at(index); }
   QString& slot(int index) { return slots_.at(index); }
   int occupied() const;
+  bool holds(const QString& command) const;
 
  private:
   std::array<QString, kSlots> slots_;

@@ -65,7 +65,7 @@ void installDemoHooks(TopForm& form) {
   }
   const QString screenshot = qEnvironmentVariable("PEXILCONFIG_DEMO_SCREENSHOT");
   if (qEnvironmentVariableIntValue("PEXILCONFIG_DEMO_SELECT") == 1 || !screenshot.isEmpty()) {
-    QTimer::singleShot(0, &form, [&form] { form.controls().ComSel[0]->setChecked(true); });
+    QTimer::singleShot(0, &form, [&form] { form.controls().ComSel[0]->click(); });
   }
   if (!screenshot.isEmpty()) screenshotWhenConfigured(form, screenshot);
 }

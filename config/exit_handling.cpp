@@ -9,19 +9,12 @@
 #include "top_form.h"
 
 bool TopForm::AllParametersSent() const {
-  const auto unsent = [](const Light* l) { return l->colour() == colours::Unsent; };
-  bool result = !unsent(c_.ConfigAlert);
-  // Always-present groups: a hidden frame (no port open) counts as unsent.
-  for (auto [frame, alarm] :
-       {std::pair{c_.NetBaudRate, c_.NetBaudAlarm}, std::pair{c_.ModID, c_.ModIDAlarm},
-        std::pair{c_.CommDelay, c_.CommDelayAlarm}}) {
-    if (frame->isHidden() || unsent(alarm)) result = false;
-  }
-  // Groups the configuration switches off do not count while hidden.
-  for (auto [frame, alarm] :
-       {std::pair{c_.PortDir, c_.IODirAlarm}, std::pair{c_.Analog8Lim, c_.Ana8Alarm},
-        std::pair{c_.Analog12Lim, c_.Ana12Alarm}, std::pair{c_.PWMDefaults, c_.PWMAlarm}}) {
-    if (!frame->isHidden() && unsent(alarm)) result = false;
+  bool result = true;
+  for (const SettingsGroup& g : settingsGroups(c_)) {
+    const bool shown = !g.frame || !g.frame->isHidden();
+    // A hidden group that the configuration switched off does not count; the
+    // others are hidden only while no port is open, and count as unsent.
+    if (shown ? g.alarm->colour() == colours::Unsent : !g.followsConfiguration) result = false;
   }
   return result;
 }

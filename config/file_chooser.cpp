@@ -10,7 +10,14 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStorageInfo>
-#include <algorithm>
+
+QStringList volumeRoots(QStringList mountPoints) {
+  mountPoints.removeAll("/");
+  mountPoints.removeDuplicates();
+  mountPoints.sort();
+  mountPoints.prepend("/");
+  return mountPoints;
+}
 
 QStringList mountedVolumeRoots() {
   QStringList roots;
@@ -20,12 +27,7 @@ QStringList mountedVolumeRoots() {
       roots << volume.rootPath();
     }
   }
-  roots.removeDuplicates();
-  std::sort(roots.begin(), roots.end(), [](const QString& a, const QString& b) {
-    if (a == "/" || b == "/") return a == "/" && b != "/";
-    return a < b;
-  });
-  return roots;
+  return volumeRoots(roots);
 }
 
 namespace {
@@ -103,6 +105,8 @@ void PickFile::showEvent(QShowEvent* event) {
   if (!loaded_) {
     loaded_ = true;
     Form_Load();
+  } else {
+    setDirPath(dirPath_);  // files written since the last show
   }
   QDialog::showEvent(event);
 }
@@ -128,9 +132,7 @@ QString PickFile::volumeStart(const QString& volume) const {
 // Dir1 lists the directories from the root down to its own, then the ones
 // inside it; activating one moves there.
 void PickFile::setDirPath(const QString& path) {
-  const QString clean = QDir::cleanPath(path);
-  if (clean == dirPath_) return;
-  dirPath_ = clean;
+  dirPath_ = QDir::cleanPath(path);
   Dir1->clear();
   QStringList chain;
   for (QDir up(dirPath_);;) {
@@ -182,8 +184,8 @@ void PickFile::Cancel_Click() {
   hide();
 }
 
-// Folder and name joined by "/", unchecked: a file in the root gets "//"
-// before its name, which names the same file.
+// Folder and name joined by "/", unchecked; a name typed as an absolute path
+// stands as it is.
 QString PickFile::chosenFile() const {
-  return filePath_ + "/" + Text1->text();
+  return QDir(filePath_).filePath(Text1->text());
 }

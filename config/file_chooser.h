@@ -1,6 +1,7 @@
 // The report's file chooser: a volume list, a directory list, a file list and
 // the file name. It is not modal: the main window and its timer run on while
-// it is open. Hiding keeps it as it was left for the next show.
+// it is open. Hiding keeps it as it was left for the next show, where the
+// lists are read again.
 #pragma once
 
 #include <QDialog>
@@ -15,7 +16,11 @@ class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 
-// Mount points of the mounted volumes that are directories, the root first.
+// The root, then the other mount points in order, each once. The root comes
+// first also where it is no mount point (a chroot).
+QStringList volumeRoots(QStringList mountPoints);
+
+// volumeRoots of the mounted volumes that are directories.
 QStringList mountedVolumeRoots();
 
 class PickFile : public QDialog {

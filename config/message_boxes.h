@@ -9,6 +9,6 @@ class MessageBoxes {
   virtual void ok(const QString& text, const QString& title = {}) = 0;
   // True when the operator answers OK.
   virtual bool okCancel(const QString& text, const QString& title = {}) = 0;
-  // True when the operator answers Yes.
+  // True when the operator answers Yes; No is the default answer.
   virtual bool yesNo(const QString& text, const QString& title = {}) = 0;
 };

@@ -7,15 +7,18 @@
 #include <cstring>
 
 #include "colours.h"
+#include "command_text.h"
 #include "light.h"
 #include "top_form.h"
 
 namespace {
-// Room for the command in MessageText: the text, its CR and the NUL.
-constexpr int kMaxCommand = BT_MESSAGE_LEN - 2;
-
 QString fieldText(const char* field, size_t width) {
   return QString::fromLatin1(field, static_cast<qsizetype>(strnlen(field, width)));
+}
+
+// The module's console ends each answer with its prompt, the name and ">".
+bool isPrompt(const QString& line) {
+  return line.endsWith('>') && !line.startsWith("C:") && !line.startsWith("Brimtally");
 }
 }  // namespace
 
@@ -25,10 +28,19 @@ void TopForm::QueueCommand() {
   }
 }
 
+// The light turns green even when the buffer had to drop the command: the
+// operator has been told by the buffer's message.
+void TopForm::queueSetting(const QString& command, Light* alarm) {
+  s_.NextCommand = command;
+  QueueCommand();
+  alarm->setColour(colours::Sent);
+  s_.ParamsSaved = false;
+}
+
 void TopForm::sendCommand(int slot) {
   const QString command = s_.Commands.slot(slot);
-  // Both places where text is typed hold it to kMaxCommand; the cut here only
-  // keeps the field's bounds should a longer command ever be queued.
+  // Both places where text is typed hold it to kMaxCommand and to printable
+  // ASCII; the cut here only keeps the field's bounds.
   QByteArray bytes = command.toLatin1().left(kMaxCommand);
   bytes.append('\r');
   ModuleRecord& rec = s_.DeviceRec;
@@ -38,6 +50,7 @@ void TopForm::sendCommand(int slot) {
   services_.library.ex_xmit_msg(&rec);
   s_.Commands.take(slot);
   s_.ReplyWait = 1;
+  s_.AnswerShown = false;
 }
 
 void TopForm::Timer2_Timer() {
@@ -55,8 +68,11 @@ void TopForm::Timer2_Timer() {
     // or acted on again.
     const bool readFailed = result == BT_READ_ERROR;
     if (result > 0 && !readFailed) {
-      c_.Reply->setText(fieldText(s_.DeviceRec.ReplyText, BT_REPLY_LEN));
-      classifyReply(c_.Reply->text());
+      const QString line = fieldText(s_.DeviceRec.ReplyText, BT_REPLY_LEN);
+      // The prompt that closes an answer (an error, say) does not hide it.
+      if (!(isPrompt(line) && s_.AnswerShown)) c_.Reply->setText(line);
+      s_.AnswerShown = s_.AnswerShown || !isPrompt(line);
+      classifyReply(line);
     }
     showCommunicationStatus(readFailed);
   }
@@ -78,7 +94,8 @@ void TopForm::classifyReply(const QString& text) {
 }
 
 void TopForm::showCommunicationStatus(bool readFailed) {
-  if (!readFailed && s_.DeviceRec.Status == 0) {
+  s_.CommFailed = readFailed || s_.DeviceRec.Status != 0;
+  if (!s_.CommFailed) {
     c_.ComOK->setColour(colours::Sent);
     c_.DLLVER->setText(fieldText(s_.DeviceRec.DllVersion, BT_VERSION_LEN));
     c_.CommEstab->setText("Communications OK");

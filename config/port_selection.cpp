@@ -5,20 +5,24 @@
 #include <QRadioButton>
 
 #include "colours.h"
+#include "command_text.h"
 #include "light.h"
+#include "port_failure.h"
 #include "top_form.h"
 
 void TopForm::ComSel_Click(int index) {
   if (index < 0 || index > 1) return;
   const int16_t requested = static_cast<int16_t>(index + 1);
-  if (s_.ComPort == requested) return;
+  // The port in use is opened again only to recover from a communication
+  // error (a device pulled and plugged in again).
+  if (s_.ComPort == requested && !s_.CommFailed) return;
   s_.ComPort = requested;
   if (s_.PortOpen == 1) {
     services_.library.btPortClose();
     s_.PortOpen = 0;  // the old port is gone, whatever the new one does
   }
   if (services_.library.btPortOpen(s_.ComPort, 9600) != 0) {
-    services_.boxes.ok("Can Not Open Comm Port");
+    services_.boxes.ok("Can Not Open Comm Port\n" + portOpenFailure(s_.ComPort));
     s_.ComPort = 0;
   } else {
     s_.DeviceRec = services_.library.btInitDLL(&s_.DeviceRec);
@@ -30,6 +34,12 @@ void TopForm::ComSel_Click(int index) {
       s_.ComPort = 0;
     } else {
       s_.PortOpen = 1;
+      s_.CommFailed = false;
+      // The bits and frames on show may be another module's.
+      if (!s_.Commands.holds("QC")) {
+        s_.NextCommand = "QC";
+        QueueCommand();
+      }
     }
   }
   showPortState();
@@ -56,7 +66,15 @@ void TopForm::clearPortChoice() {
   }
 }
 
+// A text the module cannot read is refused, never changed on its way out.
+bool TopForm::refuseUnsendable(QLineEdit* box) {
+  if (sendable(box->text())) return false;
+  explainRefusal(box);
+  return true;
+}
+
 void TopForm::SelMod_Click() {
+  if (refuseUnsendable(c_.ModName)) return;
   s_.NextCommand = "A " + c_.ModName->text();
   QueueCommand();
   s_.NextCommand = "QC";
@@ -66,14 +84,11 @@ void TopForm::SelMod_Click() {
 }
 
 void TopForm::ModName_Change() {
-  for (Light* l : {c_.ModIDAlarm, c_.ConfigAlert, c_.NetBaudAlarm, c_.CommDelayAlarm, c_.Ana12Alarm,
-                   c_.Ana8Alarm, c_.PWMAlarm, c_.IODirAlarm}) {
-    l->setColour(colours::Unsent);
-  }
+  for (const SettingsGroup& g : settingsGroups(c_)) g.alarm->setColour(colours::Unsent);
 }
 
 void TopForm::Send_Click() {
-  if (s_.PortOpen != 1) return;
+  if (s_.PortOpen != 1 || c_.DataSent->text().isEmpty() || refuseUnsendable(c_.DataSent)) return;
   s_.NextCommand = c_.DataSent->text();
   QueueCommand();
 }

@@ -25,7 +25,8 @@ bool QtMessageBoxes::okCancel(const QString& text, const QString& title) {
          QMessageBox::Ok;
 }
 
+// Every Yes/No question asks whether to lose work, so Enter must not say yes.
 bool QtMessageBoxes::yesNo(const QString& text, const QString& title) {
-  return ask(parent_, text, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+  return ask(parent_, text, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
          QMessageBox::Yes;
 }

@@ -4,7 +4,6 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
 
@@ -18,35 +17,15 @@ TopForm::TopForm(Services services, QWidget* parent)
   Form_Load();
 }
 
-void TopForm::connectHandlers() {
-  connect(c_.Timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
-  for (int i = 0; i < 2; ++i) {
-    // Only "became selected" counts: clicking the option already chosen does
-    // nothing, and the option being cleared is not a choice.
-    connect(c_.ComSel[i], &QRadioButton::toggled, this, [this, i](bool checked) {
-      if (checked) ComSel_Click(i);
-    });
-  }
-  connect(c_.SelMod, &QPushButton::clicked, this, [this] { SelMod_Click(); });
-  connect(c_.ModName, &QLineEdit::textChanged, this, [this] { ModName_Change(); });
-  connect(c_.Send, &QPushButton::clicked, this, [this] { Send_Click(); });
-  connect(c_.Done, &QPushButton::clicked, this, [this] { Done_Click(); });
-  connectEditorHandlers();
-}
-
 void TopForm::Form_Load() {
   s_.VersionPending = true;
   c_.PrintButton->setEnabled(false);
-  for (QGroupBox* f : {c_.Analog8Lim, c_.Analog12Lim, c_.PWMDefaults, c_.NetBaudRate, c_.ModID,
-                       c_.CommDelay, c_.PortDir}) {
-    f->hide();
+  for (const SettingsGroup& g : settingsGroups(c_)) {
+    if (g.frame) g.frame->hide();
   }
   c_.UpdateConfig->setEnabled(false);
   c_.Send->setEnabled(false);
-  for (Light* l : {c_.ConfigAlert, c_.Ana8Alarm, c_.Ana12Alarm, c_.PWMAlarm, c_.CommDelayAlarm,
-                   c_.NetBaudAlarm, c_.ModIDAlarm, c_.IODirAlarm}) {
-    l->setColour(colours::Unsent);
-  }
+  for (const SettingsGroup& g : settingsGroups(c_)) g.alarm->setColour(colours::Unsent);
   // Each slider's change handler writes its value into the matching box.
   for (int i = 0; i < 4; ++i) {
     c_.LLimSet[i]->setValue(0);
@@ -74,8 +53,8 @@ void TopForm::Form_Load() {
 }
 
 void TopForm::MarkDefaultsUnsent() {
-  for (Light* l : {c_.Ana12Alarm, c_.Ana8Alarm, c_.PWMAlarm, c_.IODirAlarm}) {
-    l->setColour(colours::Unsent);
+  for (const SettingsGroup& g : settingsGroups(c_)) {
+    if (g.followsConfiguration) g.alarm->setColour(colours::Unsent);
   }
   s_.ParamsSaved = false;
 }

@@ -1,8 +1,8 @@
 // The main window. Its handlers carry the names of the controls and events
 // they serve (control, underscore, event); array handlers take the index.
-// The handlers live in files by concern: start-up here, the polling cycle,
-// port selection, the configuration bits, each default-setting editor, exit
-// handling and the report beside it.
+// The handlers live in files by concern: start-up here, their wiring to the
+// controls, the polling cycle, port selection, the configuration bits, each
+// default-setting editor, exit handling and the report beside it.
 #pragma once
 
 #include <QString>
@@ -14,6 +14,10 @@
 
 class Light;
 class PickFile;
+class QLineEdit;
+
+// The two limit editors: 8-bit channels 0-3, 12-bit channels 4-5.
+enum class Limits { Bits8, Bits12 };
 
 class TopForm : public QWidget {
  public:
@@ -45,17 +49,12 @@ class TopForm : public QWidget {
   void ConfigReq_Click(int index);
   void UpdateConfig_Click();
 
-  // Default analog limits.
-  void LLim_Change(int index);
-  void HLim_Change(int index);
-  void LLim12_Change(int index);
-  void HLim12_Change(int index);
-  void LLimSet_Change(int index);
-  void HLimSet_Change(int index);
-  void LLim12Set_Change(int index);
-  void HLim12Set_Change(int index);
-  void SetAna8DefaultLimits_Click();
-  void SetAna12DefaultLimits_Click();
+  // Default analog limits: one set of handlers for both editors, told apart
+  // by `group`; `low` picks the channel's low or high limit.
+  void LimitBox_Change(Limits group);
+  void LimitBox_EditingFinished(Limits group, int index, bool low);
+  void LimitSet_Change(Limits group, int index, bool low);
+  void SetDefaultLimits_Click(Limits group);
 
   // PWM, port directions, network baud rate and communications delay.
   void PWMPeriodSet_Change();
@@ -86,9 +85,9 @@ class TopForm : public QWidget {
 
  private:
   void connectHandlers();
-  void connectEditorHandlers();
   // Queues one default setting and marks its group sent.
   void queueSetting(const QString& command, Light* alarm);
+  bool refuseUnsendable(QLineEdit* box);
   QString configReportText() const;
   void sendCommand(int slot);
   void classifyReply(const QString& text);

@@ -93,6 +93,18 @@ struct TopFormControls {
   Light* CommDelayAlarm;
 };
 
+// A group of settings: its light and the frame of its editors (none for the
+// configuration bits, which are always on show). The groups that follow the
+// module's configuration are shown only when it offers them.
+struct SettingsGroup {
+  Light* alarm;
+  QGroupBox* frame;
+  bool followsConfiguration;
+};
+
+// The eight groups, the configuration bits first.
+std::array<SettingsGroup, 8> settingsGroups(const TopFormControls& c);
+
 // Creates every control on `form` with its design-time caption, tool tip,
 // colour, range and place, and sets the window's caption and size.
 TopFormControls buildTopFormLayout(QWidget* form);

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "colours.h"
+#include "command_text.h"
 #include "light.h"
 #include "top_form_controls.h"
 
@@ -122,21 +123,22 @@ void buildCommunications(QWidget* form, TopFormControls& c) {
   }
   c.ComOK = light(f, "ComOK", colours::DarkGrey, QPoint(150, 25));
   c.CommEstab = label(f, "CommEstab", "Communications Status", QRect(170, 22, 212, 20));
-  c.DataSent = textBox(f, "DataSent", "Data Sent", QRect(10, 48, 290, 24));
-  // 98 characters and the CR that follows fit the library's 100-byte field
-  // with its terminating NUL, so a command never leaves without its CR.
-  c.DataSent->setMaxLength(98);
+  // The design texts are hints, never contents that could be sent.
+  c.DataSent = textBox(f, "DataSent", "", QRect(10, 48, 290, 24));
+  c.DataSent->setPlaceholderText("Data Sent");
+  takeOnlySendableText(c.DataSent, kMaxCommand);
   c.Send = button(f, "Send", "Send", QRect(306, 48, 76, 24), " Enter Data then Select SEND. ");
-  c.Reply = textBox(f, "Reply", "Data Received", QRect(10, 78, 372, 24));
+  c.Reply = textBox(f, "Reply", "", QRect(10, 78, 372, 24));
+  c.Reply->setPlaceholderText("Data Received");
+  c.Reply->setReadOnly(true);
   c.Brim = label(f, "Brim", "Brimtally Version ???", QRect(10, 106, 372, 22));
-  c.DLLVER = label(f, "DLLVER", "Label1", QRect(10, 130, 372, 22));
+  c.DLLVER = label(f, "DLLVER", "", QRect(10, 130, 372, 22));
 }
 
 void buildModuleId(QWidget* form, TopFormControls& c) {
   auto* f = c.ModID = frame(form, "ModID", "Module ID", QRect(8, 514, 392, 56));
   c.ModName = textBox(f, "ModName", "", QRect(10, 22, 200, 24));
-  // "A " and the name must leave room for the CR, as with DataSent.
-  c.ModName->setMaxLength(96);
+  takeOnlySendableText(c.ModName, kMaxModuleName);
   c.SelMod = button(f, "SelMod", "Rename Module", QRect(216, 22, 132, 24),
                     " Enter New Name then Select Rename. ");
   c.ModIDAlarm = light(f, "ModIDAlarm", colours::Unsent, QPoint(360, 27));
@@ -254,4 +256,15 @@ TopFormControls buildTopFormLayout(QWidget* form) {
 
   c.Timer2 = named(new QTimer(form), QString("Timer2"));
   return c;
+}
+
+std::array<SettingsGroup, 8> settingsGroups(const TopFormControls& c) {
+  return {{{c.ConfigAlert, nullptr, false},
+           {c.NetBaudAlarm, c.NetBaudRate, false},
+           {c.ModIDAlarm, c.ModID, false},
+           {c.CommDelayAlarm, c.CommDelay, false},
+           {c.IODirAlarm, c.PortDir, true},
+           {c.Ana8Alarm, c.Analog8Lim, true},
+           {c.Ana12Alarm, c.Analog12Lim, true},
+           {c.PWMAlarm, c.PWMDefaults, true}}};
 }

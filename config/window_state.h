@@ -12,8 +12,10 @@ struct WindowState {
   int16_t ComPort = 0;   // 0 none, 1 Com1, 2 Com2
   int16_t PortOpen = 0;  // 1 while a port is open and DeviceRec set up
   CommandBuffer Commands;
-  QString NextCommand;    // what the next QueueCommand stores
-  int16_t ReplyWait = 0;  // ticks that only read after a send
+  QString NextCommand;       // what the next QueueCommand stores
+  int16_t ReplyWait = 0;     // ticks that only read after a send
+  bool CommFailed = false;   // the last tick met a communication error
+  bool AnswerShown = false;  // Reply shows a line that answered the last command
   int32_t ConfigWord = 0;
   bool VersionPending = true;  // no banner line since start-up or the last rename
   bool ParamsSaved = false;    // the report was written after the last settings send

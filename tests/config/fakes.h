@@ -25,10 +25,8 @@ struct FakeLibrary final : LibraryApi {
 
   void reply(const QString& text) { reads.push_back({int16_t(text.size()), text}); }
   QStringList sent() const {
-    QStringList texts = calls.filter(QRegularExpression("^xmit "));
-    return texts.replaceInStrings(QRegularExpression("^xmit "), "");
+    return QStringList(calls.filter(QRegularExpression("^xmit "))).replaceInStrings("xmit ", "");
   }
-
   int16_t btPortOpen(int16_t port, uint16_t baud) override {
     calls << QString("open %1 %2").arg(port).arg(baud);
     return openResult.count(port) ? openResult[port] : 0;
@@ -76,10 +74,9 @@ struct FakeBoxes final : MessageBoxes {
   bool record(const char* kind, const QString& text, const QString& title) {
     shown << QString("%1|%2|%3").arg(kind, title, text);
     if (whileShown) whileShown();
-    if (answers.empty()) return true;
-    const bool a = answers.front();
-    answers.pop_front();
-    return a;
+    const bool answer = answers.empty() || answers.front();
+    if (!answers.empty()) answers.pop_front();
+    return answer;
   }
 };
 
@@ -95,9 +92,7 @@ struct FakeExit final : ProgramExit {
 
 // 4 March 2026, 05:06:07 UTC, for the report's date and time.
 struct FixedClock final : Clock {
-  QDateTime now() const override {
-    return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), QTimeZone::utc());
-  }
+  QDateTime now() const override { return {QDate(2026, 3, 4), QTime(5, 6, 7), QTimeZone::utc()}; }
 };
 
 // The window on the stand-ins, its timer stopped: the test decides each tick.

@@ -1,45 +1,50 @@
-// The editors of the configuration request and the module's default settings:
-// their events, and the common end of every settings send.
+// Every control's events, tied to the window's handlers.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
+#include <QTimer>
 
-#include "colours.h"
-#include "light.h"
 #include "top_form.h"
 
-void TopForm::connectEditorHandlers() {
+void TopForm::connectHandlers() {
+  connect(c_.Timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
+  for (int i = 0; i < 2; ++i) {
+    // A click, also on the option already chosen (which matters only after a
+    // communication error); clearing an option is no choice.
+    connect(c_.ComSel[i], &QRadioButton::clicked, this, [this, i] { ComSel_Click(i); });
+  }
+  connect(c_.SelMod, &QPushButton::clicked, this, [this] { SelMod_Click(); });
+  connect(c_.ModName, &QLineEdit::textChanged, this, [this] { ModName_Change(); });
+  connect(c_.Send, &QPushButton::clicked, this, [this] { Send_Click(); });
+  connect(c_.Done, &QPushButton::clicked, this, [this] { Done_Click(); });
+
   for (int n = 0; n < 16; ++n) {
     // Any change of the box counts, also one the program makes.
     connect(c_.ConfigReq[n], &QCheckBox::toggled, this, [this, n] { ConfigReq_Click(n); });
   }
   connect(c_.UpdateConfig, &QPushButton::clicked, this, [this] { UpdateConfig_Click(); });
 
-  using Handler = void (TopForm::*)(int);
-  const auto boxes = [this](auto& array, Handler handler) {
-    for (int i = 0; i < static_cast<int>(array.size()); ++i) {
-      connect(array[i], &QLineEdit::textChanged, this, [this, handler, i] { (this->*handler)(i); });
+  const auto limits = [this](Limits group, auto& low, auto& high, auto& lowSet, auto& highSet) {
+    for (int i = 0; i < static_cast<int>(low.size()); ++i) {
+      for (bool isLow : {true, false}) {
+        QLineEdit* box = isLow ? low[i] : high[i];
+        connect(box, &QLineEdit::textChanged, this, [this, group] { LimitBox_Change(group); });
+        connect(box, &QLineEdit::editingFinished, this,
+                [this, group, i, isLow] { LimitBox_EditingFinished(group, i, isLow); });
+        connect(isLow ? lowSet[i] : highSet[i], &QSlider::valueChanged, this,
+                [this, group, i, isLow] { LimitSet_Change(group, i, isLow); });
+      }
     }
   };
-  const auto sliders = [this](auto& array, Handler handler) {
-    for (int i = 0; i < static_cast<int>(array.size()); ++i) {
-      connect(array[i], &QSlider::valueChanged, this, [this, handler, i] { (this->*handler)(i); });
-    }
-  };
-  boxes(c_.LLim, &TopForm::LLim_Change);
-  boxes(c_.HLim, &TopForm::HLim_Change);
-  boxes(c_.LLim12, &TopForm::LLim12_Change);
-  boxes(c_.HLim12, &TopForm::HLim12_Change);
-  sliders(c_.LLimSet, &TopForm::LLimSet_Change);
-  sliders(c_.HLimSet, &TopForm::HLimSet_Change);
-  sliders(c_.LLim12Set, &TopForm::LLim12Set_Change);
-  sliders(c_.HLim12Set, &TopForm::HLim12Set_Change);
+  limits(Limits::Bits8, c_.LLim, c_.HLim, c_.LLimSet, c_.HLimSet);
+  limits(Limits::Bits12, c_.LLim12, c_.HLim12, c_.LLim12Set, c_.HLim12Set);
   connect(c_.SetAna8DefaultLimits, &QPushButton::clicked, this,
-          [this] { SetAna8DefaultLimits_Click(); });
+          [this] { SetDefaultLimits_Click(Limits::Bits8); });
   connect(c_.SetAna12DefaultLimits, &QPushButton::clicked, this,
-          [this] { SetAna12DefaultLimits_Click(); });
+          [this] { SetDefaultLimits_Click(Limits::Bits12); });
 
   connect(c_.PWMPeriodSet, &QSlider::valueChanged, this, [this] { PWMPeriodSet_Change(); });
   connect(c_.PWMPctSet, &QSlider::valueChanged, this, [this] { PWMPctSet_Change(); });
@@ -60,13 +65,4 @@ void TopForm::connectEditorHandlers() {
   connect(c_.SetDelay, &QPushButton::clicked, this, [this] { SetDelay_Click(); });
 
   connect(c_.PrintButton, &QPushButton::clicked, this, [this] { PrintButton_Click(); });
-}
-
-// The light turns green even when the buffer had to drop the command: the
-// operator has been told by the buffer's message.
-void TopForm::queueSetting(const QString& command, Light* alarm) {
-  s_.NextCommand = command;
-  QueueCommand();
-  alarm->setColour(colours::Sent);
-  s_.ParamsSaved = false;
 }

@@ -1,0 +1,59 @@
+#include "port_failure.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+QString portDevice(int port) {
+  const QString chosen = qEnvironmentVariable(qPrintable(QString("BRIMTALLY_COM%1").arg(port)));
+  return chosen.isEmpty() ? QString("/dev/ttyS%1").arg(port - 1) : chosen;
+}
+
+namespace {
+
+QString ownerGroup(const QByteArray& path) {
+  struct stat info {};
+  if (stat(path.constData(), &info) != 0) return "?";
+  const group* g = getgrgid(info.st_gid);
+  return g ? QString::fromLocal8Bit(g->gr_name) : QString::number(info.st_gid);
+}
+
+QString because(int error, const QString& device, const QByteArray& path) {
+  switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+      return "No such device: " + device;
+    case EBUSY:
+    case EWOULDBLOCK:
+      return "In use by another program: " + device;
+    case EACCES:
+    case EPERM:
+      return QString("Permission denied: %1 belongs to the group %2").arg(device, ownerGroup(path));
+    case ENOTTY:
+      return "Not a serial device: " + device;
+    default:
+      return QString("%1: %2").arg(device, QString::fromLocal8Bit(std::strerror(error)));
+  }
+}
+
+}  // namespace
+
+QString portOpenFailure(int port) {
+  const QString device = portDevice(port);
+  const QByteArray path = device.toLocal8Bit();
+  // Opened as the driver opens it; nothing is changed on the device.
+  const int fd = open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return because(errno, device, path);
+  int error = 0;
+  termios settings{};
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || tcgetattr(fd, &settings) != 0) error = errno;
+  close(fd);
+  return error ? because(error, device, path) : "The driver could not set up " + device;
+}
