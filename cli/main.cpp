@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
   app.fallthrough();
 
   CommonOptions common;
-  app.add_option("--port", common.port, "1, 2, COM1, COM2 or a device path (default 1)");
+  app.add_option("--port", common.port, "1, 2, COM1, COM2 or a device path (default 1)")
+      ->take_last();
   app.add_option("--baud", common.baud, "line rate (default 9600)")
       ->check(CLI::IsMember(std::vector<unsigned>(std::begin(kBaudRates), std::end(kBaudRates))));
   app.add_option("--timeout", common.timeout_ms,
