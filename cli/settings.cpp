@@ -32,7 +32,7 @@ bool parse_number(const std::string& text, int64_t& value) {
 const std::vector<Setting>& settings() {
   static const std::vector<Setting> table = {
       {"analog-out",
-       "set analog outputs 0 and 1",
+       "set analog outputs 0 and 1 (0-4095 each)",
        {{"VALUE0", 3}, {"VALUE1", 3}},
        [](ModuleRecord* r, const std::vector<int32_t>& v) {
          return btSetAnalogOut(r, s16(v[0]), s16(v[1]));
@@ -44,21 +44,21 @@ const std::vector<Setting>& settings() {
          return btSetAnalogLimits(r, s16(v[0]), s16(v[1]), s16(v[2]));
        }},
       {"digital-out",
-       "set the digital output bits",
+       "set the digital output bits (0-255)",
        {{"BITS", 2}},
        [](ModuleRecord* r, const std::vector<int32_t>& v) {
          return btSetDigitalOut(r, s16(v[0]));
        }},
       {"direction",
-       "set the digital port directions (bit 1 = input)",
+       "set the digital port directions (0-255, bit 1 = input)",
        {{"BITS", 2}},
        [](ModuleRecord* r, const std::vector<int32_t>& v) { return btSetDirection(r, s16(v[0])); }},
       {"pwm",
-       "set the PWM period and percent",
+       "set the PWM period and percent (0-65535 each)",
        {{"PERIOD", 4}, {"PERCENT", 4}},
        [](ModuleRecord* r, const std::vector<int32_t>& v) { return btSetPWM(r, v[0], v[1]); }},
       {"debounce",
-       "set the debounce value",
+       "set the debounce value (0-255)",
        {{"VALUE", 2}},
        [](ModuleRecord* r, const std::vector<int32_t>& v) { return btSetDebounce(r, s16(v[0])); }},
       {"reset-min-max",
