@@ -114,6 +114,11 @@ std::string group_fix_command(const std::string& group) {
 }
 
 DeviceProblem diagnose_device(const std::string& device) {
+  // A serial device server is reached over TCP: nothing local to look at.
+  if (device.rfind("rfc2217://", 0) == 0 || device.rfind("tcp://", 0) == 0) {
+    return {"the serial device server did not answer (refused, unknown host or no reply)",
+            "check the host name and port, and that the server (e.g. ser2net) runs"};
+  }
   struct stat info {};
   if (stat(device.c_str(), &info) != 0) {
     return {"no such device",

@@ -206,6 +206,7 @@ TEST_F(Tool, FailuresExitWithTheirCodeAndOneLine) {
        6,
        "/dev/brimtally-none: no such device"},
       {{"get", "all-io", "--port", file}, 6, "not a serial device"},
+      {{"get", "all-io", "--port", "tcp://127.0.0.1:1"}, 6, "device server did not answer"},
       {{"get", "all-io"}, 6, "in use by process " + std::to_string(getpid()), true},
   };
   for (const auto& c : cases) {
