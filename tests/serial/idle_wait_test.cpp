@@ -54,9 +54,12 @@ TEST_F(IdleWaitTest, LineArrivingDuringALongOrUnlimitedWaitEndsItAtOnce) {
   for (const int32_t limit : {10000, -1}) {
     SCOPED_TRACE(limit);
     line_[0] = '\0';
+    // The CR comes alone: a single byte must wake the wait as well.
     std::thread sender([this] {
       std::this_thread::sleep_for(100ms);
-      far_.send("late\r");
+      far_.send("late");
+      std::this_thread::sleep_for(100ms);
+      far_.send("\r");
     });
     const auto start = Clock::now();
     const int result = port_read_line(port_.get(), line_, sizeof line_, 13, limit);

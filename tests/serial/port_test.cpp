@@ -212,6 +212,13 @@ TEST(PortIo, ReadBlockTakesWhatWaitsAndKernelRefusalLosesNothing) {
   EXPECT_EQ(p.ops->read_block(p, buffer, sizeof buffer), 0);
   EXPECT_EQ(p.count, 3);
   EXPECT_EQ(std::string(buffer, 3), "xyz");
+  // Bytes handed back come first, then what the device holds.
+  const uint8_t back[] = {'a', 'b'};
+  EXPECT_EQ(p.ops->unread(p, back, 2), 0);
+  far.send("cd");
+  while (p.ops->rx_count(p) < 4) std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(p.ops->read_block(p, buffer, sizeof buffer), 0);
+  EXPECT_EQ(std::string(buffer, static_cast<size_t>(p.count)), "abcd");
 
   // The far end reads nothing, so the kernel eventually refuses (EAGAIN);
   // every byte reported queued must arrive, and no more.
