@@ -21,6 +21,7 @@
 #include "colours.h"
 #include "dynamic_library.h"
 #include "fakes.h"
+#include "file_chooser.h"
 #include "light.h"
 #include "port_failure.h"
 #include "qt_message_boxes.h"
@@ -253,6 +254,43 @@ class Window : public QObject {
       QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return);
     });
     QVERIFY(!QtMessageBoxes().yesNo(notSent.section('|', 2), "Done"));
+  }
+
+  // In the main window with every frame shown and in the file chooser: no
+  // control overlaps another or leaves its parent, and no caption is cut off.
+  void nothingOverlapsOrIsCutOff() {
+    Rig r;
+    for (QGroupBox* f : r.form.findChildren<QGroupBox*>()) f->show();
+    PickFile chooser(r.s, {"/"});
+    for (QWidget* window : QList<QWidget*>{&r.form, &chooser}) {
+      window->show();
+      QVERIFY(QTest::qWaitForWindowExposed(window));
+      for (QWidget* parent : window->findChildren<QWidget*>() << window) {
+        const auto kids = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (int i = 0; i < kids.size(); ++i) {
+          if (!kids[i]->isVisible() || kids[i]->isWindow()) continue;
+          const QRect a = kids[i]->geometry();
+          QVERIFY2(parent->rect().contains(a), qPrintable(kids[i]->objectName()));
+          for (int j = i + 1; j < kids.size(); ++j) {
+            QVERIFY2(
+                !kids[j]->isVisible() || kids[j]->isWindow() || !a.intersects(kids[j]->geometry()),
+                qPrintable(kids[i]->objectName() + " overlaps " + kids[j]->objectName()));
+          }
+        }
+      }
+      for (QWidget* w : window->findChildren<QWidget*>()) {
+        QString text;
+        int room = w->width();
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+          text = b->text();
+          room -= qobject_cast<QPushButton*>(w) ? 8 : 22;  // bevel, or the box
+        } else if (auto* l = qobject_cast<QLabel*>(w)) {
+          text = l->text();
+        }
+        if (text.isEmpty() || !w->isVisible()) continue;
+        QVERIFY2(w->fontMetrics().horizontalAdvance(text) <= room, qPrintable(w->objectName()));
+      }
+    }
   }
 };
 
