@@ -5,11 +5,9 @@
 #include <sys/wait.h>
 #include <time.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "sim_process.h"
 
@@ -99,27 +97,19 @@ TEST(CommandLine, SignalsAndQuitStopCleanlyAndRemoveLinkAndSocket) {
 TEST(CommandLine, DieWithParentStopsWhenItsStarterEnds) {
   TempDir dir;
   const std::string link = dir.path("tty");
-  // The orphaned simulator comes to us rather than to init, so that we can
-  // see how it ended.
-  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-  // A shell starts the simulator in the background, names it, and ends.
+  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);  // the orphan comes to us
+  // A shell starts the simulator, names it and ends. The simulator shares the
+  // shell's output, which ends when the simulator does.
   const std::string script = std::string(BRIMTALLY_SIM_PATH) + " --die-with-parent --link " + link +
-                             " >/dev/null 2>&1 & echo $!; sleep 1";
-  const RunResult shell = runToCompletion({"/bin/sh", "-c", script}, 10000, false);
-  ASSERT_EQ(shell.exitCode, 0);
-  const pid_t sim = static_cast<pid_t>(std::stol(shell.out));
+                             " 2>/dev/null & echo $! >&2; sleep 1";
+  const RunResult shell = runToCompletion({"/bin/sh", "-c", script}, 8000, false);
+  const pid_t pid = static_cast<pid_t>(std::stol(shell.err));
   int status = -1;
-  for (int wait = 0; wait < 500 && ::waitpid(sim, &status, WNOHANG) != sim; ++wait) {
-    status = -1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  if (status == -1) {
-    ::kill(sim, SIGKILL);
-    ::waitpid(sim, nullptr, 0);
-  }
-  ASSERT_NE(status, -1) << "the simulator outlived the shell that started it";
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_FALSE(fs::is_symlink(link));
+  ::kill(pid, SIGKILL);  // too late for one that stopped by itself
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "outlived its starter";
+  EXPECT_EQ(shell.out.rfind("/dev/", 0), 0u) << shell.out;  // it had started
+  EXPECT_FALSE(fs::is_symlink(link));                       // and stopped as on SIGTERM
 }
 
 TEST(CommandLine, LogRecordsEachLineWithMonotonicTimeAndPrinterTextGoesToItsFile) {
