@@ -67,14 +67,11 @@ TEST(Faults, EachReplyFaultShapesTheReplyItsOwnWayAndIsCounted) {
   EXPECT_EQ(got.rfind(whole, 0), 0u);
   line.send("QC\r");  // console lines as well, the prompt too
   EXPECT_EQ(lines(2).size(), 241u);
-  const std::string counts = sim.control("counts");
-  for (const auto& [kind, count] : {std::pair{"delay", 2},
-                                    {"badsum", 2},
-                                    {"badaddr", 2},
-                                    {"truncate", 1},
-                                    {"noise", 1},
-                                    {"longline", 3}})
-    EXPECT_EQ(jsonNumber(counts, kind), count) << kind;
+  EXPECT_EQ(sim.control("counts").rfind(
+                "ok {\"delay\":2,\"drop\":0,\"badsum\":2,\"badaddr\":2,\"truncate\":1,"
+                "\"noise\":1,\"longline\":3,",
+                0),
+            0u);
 }
 
 TEST(Faults, DroppedShareIsCountedAndRepeatsWithTheSeed) {
@@ -98,9 +95,32 @@ TEST(Faults, DroppedShareIsCountedAndRepeatsWithTheSeed) {
   EXPECT_EQ(received[0], received[1]);
 }
 
-TEST(Faults, ControlCommandsActOnceOrAreRefusedWithAReason) {
-  SimProcess sim{{"--no-banner"}};
+TEST(Faults, PowerCycleRestoresDefaultsAndCutsAReplyShort) {
+  SimProcess sim{{"--no-banner", "--baud", "110"}};
   Line line{sim.device()};
+  line.send(framed("01", "SO 5A") + framed("01", "ST 1E"));
+  sim.control("key 123");
+  line.send(framed("01", "QE"));  // almost 9 s when paced at 110 baud
+  line.readFor(150);
+  ASSERT_EQ(sim.control("power-cycle"), "ok power-cycle");
+  // The reply breaks off; the banner follows on the same line.
+  const std::string cut = line.readLine(10000).value_or("");
+  EXPECT_NE(cut.find("Brimtally"), std::string::npos) << cut;
+  EXPECT_EQ(cut.find("C:"), std::string::npos) << cut;
+  EXPECT_EQ(line.readLine(10000).value_or(""), "BRIM>");
+  EXPECT_EQ(line.readFor(200), "") << "the reply went on after the power cycle";
+  const std::string s = sim.control("state");
+  EXPECT_EQ(jsonNumber(s, "digital_out"), 0);
+  EXPECT_EQ(jsonNumber(s, "debounce"), 0);
+  EXPECT_NE(s.find("\"keys\":\"\""), std::string::npos) << s;
+  EXPECT_EQ(jsonNumber(sim.control("counts"), "power_cycle"), 1);
+}
+
+TEST(Faults, ControlCommandsActOnceAndAVanishedDeviceReturns) {
+  TempDir dir;
+  const std::string link = dir.path("tty");
+  SimProcess sim{{"--no-banner", "--link", link}};
+  Line line{link};
   ASSERT_EQ(sim.control("fault burst 16"), "ok burst 16");
   const std::string noise = line.readFor(300);
   EXPECT_EQ(noise.size(), 16u);
@@ -123,54 +143,12 @@ TEST(Faults, ControlCommandsActOnceOrAreRefusedWithAReason) {
   };
   for (const auto& [command, answer] : refused) EXPECT_EQ(sim.control(command), answer);
   EXPECT_EQ(sim.control("help").rfind("ok commands: power-cycle", 0), 0u);
-  const std::string counts = sim.control("counts");
-  EXPECT_EQ(jsonNumber(counts, "burst"), 1);
-  EXPECT_EQ(jsonNumber(counts, "flood"), 2);
-  EXPECT_EQ(jsonNumber(counts, "vanish"), 0);
-}
-
-TEST(Faults, PacingAtTheBaudRateDelaysALongReply) {
-  SimProcess sim{{"--no-banner", "--baud", "9600"}};
-  Line line{sim.device()};
-  const auto start = Clock::now();
-  line.send(framed("01", "QA"));  // 44 characters and CR: about 47 ms at 9600 baud
-  EXPECT_EQ(line.readLine().value_or("").size(), 44u);
-  EXPECT_GE(elapsedMs(start), 40);
-}
-
-TEST(Faults, PowerCycleRestoresDefaultsAndCutsAReplyShort) {
-  SimProcess sim{{"--no-banner", "--baud", "110"}};
-  Line line{sim.device()};
-  line.send(framed("01", "SO 5A") + framed("01", "ST 1E"));
-  sim.control("key 123");
-  line.send(framed("01", "QE"));  // almost 9 s at 110 baud
-  line.readFor(150);
-  ASSERT_EQ(sim.control("power-cycle"), "ok power-cycle");
-  // The reply breaks off; the banner follows on the same line.
-  const std::string cut = line.readLine(10000).value_or("");
-  EXPECT_NE(cut.find("Brimtally"), std::string::npos) << cut;
-  EXPECT_EQ(cut.find("C:"), std::string::npos) << cut;
-  EXPECT_EQ(line.readLine(10000).value_or(""), "BRIM>");
-  EXPECT_EQ(line.readFor(200), "") << "the reply went on after the power cycle";
-  const std::string s = sim.control("state");
-  EXPECT_EQ(jsonNumber(s, "digital_out"), 0);
-  EXPECT_EQ(jsonNumber(s, "debounce"), 0);
-  EXPECT_NE(s.find("\"keys\":\"\""), std::string::npos) << s;
-  EXPECT_EQ(jsonNumber(sim.control("counts"), "power_cycle"), 1);
-}
-
-TEST(Faults, VanishedDeviceHangsUpTheClientAndReturns) {
-  TempDir dir;
-  const std::string link = dir.path("tty");
-  SimProcess sim{{"--no-banner", "--link", link}};
-  Line line{link};
   ASSERT_EQ(sim.control("fault vanish"), "ok vanish");
   EXPECT_TRUE(line.hangsUp(5000));
   EXPECT_FALSE(std::filesystem::is_symlink(link));
   for (const char* refused : {"power-cycle", "fault burst 1", "fault flood"})
     EXPECT_EQ(sim.control(refused), "error the device has vanished");
   EXPECT_EQ(sim.control("path"), "ok ");
-  EXPECT_NE(sim.control("state").find("\"vanished\":true"), std::string::npos);
 
   const std::string answer = sim.control("fault return");
   const auto printed = sim.nextOutputLine(5000);
@@ -189,9 +167,8 @@ TEST(Faults, VanishedDeviceHangsUpTheClientAndReturns) {
   EXPECT_TRUE(again.hangsUp(5000));
   EXPECT_TRUE(sim.nextOutputLine(5000).has_value());
   EXPECT_TRUE(std::filesystem::is_symlink(link));
-  const std::string counts = sim.control("counts");
-  EXPECT_EQ(jsonNumber(counts, "vanish"), 2);
-  EXPECT_EQ(jsonNumber(counts, "return"), 2);
+  EXPECT_NE(sim.control("counts").find(R"("burst":1,"flood":2,"vanish":2,"return":2,)"),
+            std::string::npos);
 }
 
 TEST(Faults, AClientClosingAndReopeningThePortDoesNotEndTheLine) {

@@ -89,16 +89,11 @@ int main(int argc, char** argv) {
   simtest::SimProcess sim(args);
   setenv("BRIMTALLY_COM1", sim.device().c_str(), 1);
   const Exports& lib = Exports::get();
-  const std::array<Query, 8> queries = {{
-      {"btGetDigitalIn", &Exports::btGetDigitalIn},
-      {"btGetAllIO", &Exports::btGetAllIO},
-      {"btGetConfiguration", &Exports::btGetConfiguration},
-      {"btGetTotalizer", &Exports::btGetTotalizer},
-      {"btGetMinMax", &Exports::btGetMinMax},
-      {"btGetSerialNumber", &Exports::btGetSerialNumber},
-      {"btGetFrequency", &Exports::btGetFrequency},
-      {"btKey", &Exports::btKey},
-  }};
+#define QUERY(name) (Query{#name, &Exports::name})
+  const std::array<Query, 8> queries = {QUERY(btGetDigitalIn),     QUERY(btGetAllIO),
+                                        QUERY(btGetConfiguration), QUERY(btGetTotalizer),
+                                        QUERY(btGetMinMax),        QUERY(btGetSerialNumber),
+                                        QUERY(btGetFrequency),     QUERY(btKey)};
 
   const int fds_before = open_descriptors();
   int fds_open = -1;
