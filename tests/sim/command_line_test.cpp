@@ -1,66 +1,67 @@
 // The simulator as a command-line tool: help, bad options, exit status,
-// signals, link and socket clean-up, the log.
+// signals, link and socket clean-up, the log and the printer file.
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <thread>
 
 #include "sim_process.h"
 
 using namespace simtest;
 namespace fs = std::filesystem;
 
-TEST(CommandLine, HelpDocumentsEveryOptionFaultAndControlCommand) {
-  const RunResult r = runToCompletion({"--help"});
-  EXPECT_EQ(r.exitCode, 0);
-  for (const char* word : {"--address",  "--name",      "--config",    "--set",
-                           "--link",     "--control",   "--log",       "--printer",
-                           "--baud",     "--seed",      "--drift",     "--delay",
-                           "--drop",     "--fault",     "--no-banner", "--die-with-parent",
-                           "--version",  "power-cycle", "key [@ADDR]", "set [@ADDR]",
-                           "fault KIND", "state",       "counts",      "quit",
-                           "delay MS",   "drop PCT",    "badsum",      "badaddr",
-                           "truncate",   "noise",       "longline",    "burst",
-                           "flood",      "vanish",      "return",      "QE",
-                           "QS",         "C:hhhh"}) {
-    EXPECT_NE(r.out.find(word), std::string::npos) << word;
-  }
-}
-
-TEST(CommandLine, BadOptionsExitWithStatus2AndRuntimeFailuresWith1) {
+TEST(CommandLine, ExitStatusIs0ForHelp2ForABadOptionAnd1ForARuntimeFailure) {
   TempDir dir;
   const std::string plain = dir.path("plain");
   std::ofstream(plain) << "keep me";
+  const std::string addr19(19, 'a'), name32(32, 'n');
   const std::pair<int, std::vector<std::string>> cases[] = {
+      {0, {"--help"}},
+      {0, {"-h"}},
+      {0, {"--version"}},
+      // The edges of each range are accepted (--help ends the parse there).
+      {0,
+       {"--baud",    "50",      "--baud=4000000", "--drift", "4095",     "--address",   addr19,
+        "--address", "",        "--name",         name32,    "--config", "FFFF",        "--fault",
+        "drop=100",  "--fault", "delay=0",        "--seed",  "0",        "--no-banner", "--help"}},
       {2, {"--bogus"}},
       {2, {"--baud"}},
       {2, {"--baud", "fast"}},
-      {2, {"--baud", "10"}},
+      {2, {"--baud", "49"}},
+      {2, {"--baud", "4000001"}},
+      {2, {"--drift", "4096"}},
       {2, {"--address", "a b"}},
+      {2, {"--address", "a$"}},
+      {2, {"--address", "a#"}},
+      {2, {"--address", addr19 + "a"}},
       {2, {"--address", "01", "--address", "01"}},
+      {2, {"--name", name32 + "n"}},
       {2, {"--drop", "101"}},
       {2, {"--fault", "vanish"}},
       {2, {"--fault", "delay=-1"}},
       {2, {"--config", "12345"}},
       {2, {"--set", "a4"}},
       {2, {"--seed", "x"}},
+      {2, {"--no-banner=1"}},
       {1, {"--link", plain}},
       {1, {"--control", plain}},
       {1, {"--set", "a9=1"}},
       {1, {"--set", "a0=256"}},
       {1, {"--log", dir.path("missing/dir/log")}},
+      {1, {"--printer", dir.path("missing/dir/printer")}},
   };
   for (const auto& [status, args] : cases) {
     SCOPED_TRACE(args[0] + (args.size() > 1 ? " " + args[1] : ""));
     const RunResult r = runToCompletion(args);
     EXPECT_EQ(r.exitCode, status);
+    if (status == 0) {
+      EXPECT_EQ(r.out.rfind(args[0] == "--version" ? "brimtally-sim 1." : "Usage: ", 0), 0u);
+      EXPECT_EQ(r.err, "");
+      continue;
+    }
     EXPECT_EQ(r.err.rfind("brimtally-sim: ", 0), 0u) << r.err;
     EXPECT_EQ(r.out, "") << "no device path on failure";
     // A bad option is named in the message.
@@ -77,20 +78,16 @@ TEST(CommandLine, BadOptionsExitWithStatus2AndRuntimeFailuresWith1) {
 TEST(CommandLine, SignalsAndQuitStopCleanlyAndRemoveLinkAndSocket) {
   TempDir dir;
   const std::string link = dir.path("tty");
-  fs::create_symlink("/dev/null", link);  // left behind by an earlier run: replaced
-  for (const char* how : {"TERM", "INT", "quit"}) {
+  fs::create_symlink("/dev/null", link);        // left behind by an earlier run: replaced
+  for (const int how : {SIGTERM, SIGINT, 0}) {  // 0: the quit command
     SimProcess sim{{"--link", link}};
     ASSERT_EQ(fs::read_symlink(link).string(), sim.device()) << how;
     const std::string socket = sim.scratch("control.sock");
     ASSERT_TRUE(fs::exists(socket));
-    int status;
-    if (std::string(how) == "quit") {
+    if (how == 0) {
       EXPECT_EQ(sim.control("quit"), "ok bye");
-      status = sim.stop(0);
-    } else {
-      status = sim.stop(std::string(how) == "TERM" ? SIGTERM : SIGINT);
     }
-    EXPECT_EQ(status, 0) << how;
+    EXPECT_EQ(sim.stop(how), 0) << how;
     EXPECT_FALSE(fs::is_symlink(link)) << how;
     EXPECT_FALSE(fs::exists(socket)) << how;
   }
@@ -99,87 +96,50 @@ TEST(CommandLine, SignalsAndQuitStopCleanlyAndRemoveLinkAndSocket) {
 TEST(CommandLine, DieWithParentStopsWhenItsStarterEnds) {
   TempDir dir;
   const std::string link = dir.path("tty");
-  // The orphaned simulator comes to us rather than to init, so that we can
-  // see how it ended.
-  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-  // A shell starts the simulator in the background, names it, and ends.
+  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);  // the orphan comes to us
+  // A shell starts the simulator, names it and ends. The simulator shares the
+  // shell's output, which ends when the simulator does.
   const std::string script = std::string(BRIMTALLY_SIM_PATH) + " --die-with-parent --link " + link +
-                             " >/dev/null 2>&1 & echo $!; sleep 1";
-  const RunResult shell = runToCompletion({"/bin/sh", "-c", script}, 10000, false);
-  ASSERT_EQ(shell.exitCode, 0);
-  const pid_t sim = static_cast<pid_t>(std::stol(shell.out));
+                             " 2>/dev/null & echo $! >&2; sleep 1";
+  const RunResult shell = runToCompletion({"/bin/sh", "-c", script}, 8000, false);
+  const pid_t pid = static_cast<pid_t>(std::stol(shell.err));
   int status = -1;
-  for (int wait = 0; wait < 500; ++wait) {
-    if (::waitpid(sim, &status, WNOHANG) == sim) break;
-    status = -1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  if (status == -1) {
-    ::kill(sim, SIGKILL);
-    ::waitpid(sim, nullptr, 0);
-  }
-  ASSERT_NE(status, -1) << "the simulator outlived the shell that started it";
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_FALSE(fs::is_symlink(link));
+  ::kill(pid, SIGKILL);  // too late for one that stopped by itself
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "outlived its starter";
+  EXPECT_EQ(shell.out.rfind("/dev/", 0), 0u) << shell.out;  // it had started
+  EXPECT_FALSE(fs::is_symlink(link));                       // and stopped as on SIGTERM
 }
 
-TEST(CommandLine, LogRecordsEachLineWithMonotonicTimeAndDirection) {
+TEST(CommandLine, LogRecordsEachLineWithMonotonicTimeAndPrinterTextGoesToItsFile) {
   TempDir dir;
-  const std::string log = dir.path("line.log");
-  timespec before{};
-  clock_gettime(CLOCK_MONOTONIC, &before);
+  const std::string log = dir.path("line.log"), printer = dir.path("printer.txt");
+  auto monotonic = [] {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+  };
+  const double before = monotonic();
   {
-    SimProcess sim{{"--no-banner", "--log", log}};
+    SimProcess sim{{"--no-banner", "--log", log, "--printer", printer}};
     Line line{sim.device()};
-    line.send(framed("01", "QC"));
-    ASSERT_TRUE(line.readLine().has_value());
+    line.send(framed("01", "S=Batch 7 done") + framed("01", "QC"));
+    ASSERT_TRUE(line.readLine().has_value());  // after the print was handled
   }
-  timespec after{};
-  clock_gettime(CLOCK_MONOTONIC, &after);
+  const double after = monotonic();
   std::ifstream in(log);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::istringstream lines(text);
-  std::string entry;
-  double last = 0;
-  bool sawIn = false, sawOut = false;
-  while (std::getline(lines, entry)) {
-    std::istringstream fields(entry);
-    double t;
-    std::string direction, rest;
-    fields >> t >> direction;
-    std::getline(fields, rest);
-    EXPECT_GE(t, before.tv_sec + before.tv_nsec / 1e9 - 0.001) << entry;
-    EXPECT_LE(t, after.tv_sec + after.tv_nsec / 1e9 + 0.001) << entry;
-    EXPECT_GE(t, last) << entry;
+  std::string direction, rest, seen;
+  double t, last = before - 0.001;
+  while (in >> t >> direction && std::getline(in, rest)) {
+    EXPECT_GE(t, last) << rest;
+    EXPECT_LE(t, after + 0.001) << rest;
     last = t;
-    if (direction == "in" && rest.find("01 QC\\n\\r") != std::string::npos) sawIn = true;
-    if (direction == "out" && rest.find(" 01 C:02CF\\r") != std::string::npos) sawOut = true;
+    if (direction != "event") seen += direction + rest + "|";
   }
-  EXPECT_TRUE(sawIn) << text;
-  EXPECT_TRUE(sawOut) << text;
-}
-
-TEST(CommandLine, StartValuesSetReadingsBeforeMinMax) {
-  SimProcess sim{{"--no-banner", "--drift", "0", "--set", "min4=5", "--set", "a4=100", "--set",
-                  "a5=0x200", "--config", "8A"}};
-  const std::string s = sim.control("state");
-  EXPECT_EQ(jsonArray(s, "min"), (std::vector<long>{5, 0x200}));
-  EXPECT_EQ(jsonArray(s, "max"), (std::vector<long>{100, 0x200}));
-  EXPECT_EQ(jsonNumber(s, "config"), 0x8A);
-}
-
-TEST(CommandLine, PrinterTextGoesToThePrinterFile) {
-  TempDir dir;
-  const std::string printer = dir.path("printer.txt");
-  {
-    SimProcess sim{{"--no-banner", "--printer", printer}};
-    Line line{sim.device()};
-    line.send(framed("01", "S=Batch 7 done"));
-    line.send(framed("01", "QC"));  // answered after the print is handled
-    ASSERT_TRUE(line.readLine().has_value());
-  }
-  std::ifstream in(printer);
-  std::string first;
-  std::getline(in, first);
-  EXPECT_EQ(first, "Batch 7 done");
+  std::string printerText;
+  std::getline(std::ifstream(printer), printerText);
+  EXPECT_EQ(printerText, "Batch 7 done");
+  EXPECT_NE(seen.find(" 01 S=Batch 7 done\\n\\r|in    #"), std::string::npos) << seen;
+  EXPECT_NE(seen.find(" 01 QC\\n\\r|out   $"), std::string::npos) << seen;
+  EXPECT_NE(seen.find(" 01 C:02CF\\r|"), std::string::npos) << seen;
 }
