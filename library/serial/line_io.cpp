@@ -4,6 +4,7 @@
 
 #include "serial/idle_step.h"
 #include "serial/serial_port.h"
+#include "serial/traffic_trace.h"
 
 namespace bt {
 
@@ -34,6 +35,7 @@ class LineCollector {
   int finish(int result) {
     buffer_[stored_] = '\0';
     port_.count = static_cast<int32_t>(stored_);
+    trace_read(port_, buffer_, stored_, result);
     return result;
   }
 
@@ -109,6 +111,7 @@ int port_read_line(SerialPort* port, char* buffer, uint32_t capacity, int termin
 int port_write_string(SerialPort* port, const char* text, int terminator) {
   if (port == nullptr) return kInvalidParameter;
   port->count = 0;
+  const WriteTrace trace(*port, text, terminator);
   if (text == nullptr || !valid_terminator(terminator)) return refuse(port);
   const size_t length = std::strlen(text);
   port->ops->write_block(*port, text, static_cast<int>(length));

@@ -1,0 +1,148 @@
+// `ports`: the serial ports of this machine, whether this user may open them,
+// who holds them, and which of them the library calls COM1 and COM2.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+
+#include "commands.h"
+#include "device_check.h"
+
+namespace cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kDevicePrefixes[] = {"ttyS", "ttyUSB", "ttyACM"};
+
+std::string read_word(const fs::path& file) {
+  std::ifstream in(file);
+  std::string word;
+  in >> word;
+  return word;
+}
+
+// The kernel driver behind a tty, from sysfs. Newer kernels put devices of
+// the serial core's own bus in between; the driver is above them.
+std::string kernel_driver(const std::string& name) {
+  std::error_code ec;
+  fs::path device = fs::canonical(fs::path("/sys/class/tty") / name / "device", ec);
+  for (; !ec && device.has_relative_path() && device != "/sys/devices";
+       device = device.parent_path()) {
+    std::error_code link_ec;
+    const fs::path driver = fs::read_symlink(device / "driver", link_ec);
+    if (!link_ec && driver.string().find("/serial-base/") == std::string::npos) {
+      return driver.filename();
+    }
+  }
+  return "";
+}
+
+// ttyS0 to ttyS31 always exist as nodes; type 0 means no UART answers there.
+bool present(const std::string& name) {
+  if (name.rfind("ttyS", 0) != 0) return true;
+  return read_word(fs::path("/sys/class/tty") / name / "type") != "0";
+}
+
+std::string com_name(const fs::path& device) {
+  std::error_code ec;
+  const fs::path real = fs::canonical(device, ec);
+  for (int number : {1, 2}) {
+    const std::string port = "COM" + std::to_string(number);
+    const char* chosen = std::getenv(("BRIMTALLY_" + port).c_str());
+    const std::string path =
+        chosen != nullptr && *chosen != '\0' ? chosen : "/dev/ttyS" + std::to_string(number - 1);
+    std::error_code path_ec;
+    if (!ec && fs::canonical(path, path_ec) == real && !path_ec) return port;
+  }
+  return "";
+}
+
+struct PortEntry {
+  std::string driver;
+  std::vector<std::string> by_id;
+};
+
+std::map<std::string, PortEntry> find_ports() {
+  std::map<std::string, PortEntry> ports;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator("/sys/class/tty", ec)) {
+    const std::string name = entry.path().filename();
+    const bool wanted = std::any_of(std::begin(kDevicePrefixes), std::end(kDevicePrefixes),
+                                    [&](const char* p) { return name.rfind(p, 0) == 0; });
+    if (!wanted || !present(name) || !fs::exists("/dev/" + name)) continue;
+    ports["/dev/" + name].driver = kernel_driver(name);
+  }
+  // A device the library is told to use is listed even when it is none of
+  // the above, e.g. a simulator's pseudo-terminal.
+  for (const char* variable : {"BRIMTALLY_COM1", "BRIMTALLY_COM2"}) {
+    const char* chosen = std::getenv(variable);
+    std::error_code path_ec;
+    if (chosen == nullptr || !fs::exists(chosen, path_ec)) continue;
+    const std::string real = fs::canonical(chosen, path_ec);
+    if (!path_ec && !ports.count(real)) {
+      ports[real].driver = real.rfind("/dev/pts/", 0) == 0 ? "pty" : "";
+    }
+  }
+  for (const auto& link : fs::directory_iterator("/dev/serial/by-id", ec)) {
+    std::error_code link_ec;
+    const std::string real = fs::canonical(link.path(), link_ec);
+    if (!link_ec && ports.count(real)) ports[real].by_id.push_back(link.path());
+  }
+  return ports;
+}
+
+}  // namespace
+
+int run_ports(bool json) {
+  Json rows = Json::array();
+  for (const auto& [device, entry] : find_ports()) {
+    Json row = Json::object();
+    row["device"] = device;
+    row["com"] = com_name(device);
+    row["driver"] = entry.driver;
+    row["may_open"] = may_open(device);
+    row["group"] = device_group(device);
+    row["fix"] = may_open(device) ? "" : group_fix_command(device_group(device));
+    Json held = Json::array();
+    for (const Holder& h : device_holders(device)) {
+      held.push_back(Json{{"pid", h.pid}, {"command", h.command}, {"locks", h.locks}});
+    }
+    row["held_by"] = held;
+    row["by_id"] = entry.by_id;
+    rows.push_back(row);
+  }
+  if (json) {
+    std::cout << rows.dump() << '\n';
+    return kExitOk;
+  }
+  if (rows.empty()) {
+    std::cout << "no serial ports found (no ttyS, ttyUSB or ttyACM device, and neither "
+                 "BRIMTALLY_COM1 nor BRIMTALLY_COM2 names one)\n";
+    return kExitOk;
+  }
+  for (const Json& row : rows) {
+    std::string line = row["device"].get<std::string>();
+    if (!row["com"].get<std::string>().empty()) line += "  " + row["com"].get<std::string>();
+    if (!row["driver"].get<std::string>().empty()) {
+      line += "  driver " + row["driver"].get<std::string>();
+    }
+    std::cout << line << '\n';
+    for (const Json& link : row["by_id"]) std::cout << "    " << link.get<std::string>() << '\n';
+    if (!row["may_open"].get<bool>()) {
+      std::cout << "    no permission: the device belongs to group "
+                << row["group"].get<std::string>() << "; run '" << row["fix"].get<std::string>()
+                << "' and log in again\n";
+    }
+    for (const Json& h : row["held_by"]) {
+      std::cout << (h["locks"].get<bool>() ? "    locked by process " : "    open in process ")
+                << h["pid"] << " (" << h["command"].get<std::string>() << ")\n";
+    }
+  }
+  return kExitOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,21 @@
+// The fields of a ModuleRecord by their names, as JSON values: numbers for the
+// numeric fields, an array for SerialNumber, text for KeyText.
+#ifndef BRIMTALLY_CLI_RECORD_FIELDS_H
+#define BRIMTALLY_CLI_RECORD_FIELDS_H
+
+#include <nlohmann/json.hpp>
+#include <string_view>
+#include <vector>
+
+#include "brimtally.h"
+
+namespace cli {
+
+using Json = nlohmann::ordered_json;
+
+// The named fields of the record, as one object in the order given.
+Json record_fields(const ModuleRecord& record, const std::vector<std::string_view>& names);
+
+}  // namespace cli
+
+#endif  // BRIMTALLY_CLI_RECORD_FIELDS_H

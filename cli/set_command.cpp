@@ -1,0 +1,54 @@
+// `set SETTING ARGS...`: one setting, its arguments checked before anything
+// is sent. Settings get no reply; the line sent is shown.
+#include <cstring>
+#include <iostream>
+
+#include "commands.h"
+
+namespace cli {
+
+namespace {
+
+void report_sent(Session& session) {
+  const ModuleRecord& record = session.record();
+  std::string line(record.CommandText, strnlen(record.CommandText, BT_COMMAND_LEN));
+  line.erase(line.find_last_not_of("\r\n") + 1);
+  std::cout << "sent " << line << " to " << session.port().label << '\n';
+}
+
+bool printable(const std::string& text) {
+  for (char c : text) {
+    if (c < 32 || c > 126) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int run_set(const CommonOptions& options, const Setting& setting,
+            const std::vector<std::string>& arguments) {
+  const std::vector<int32_t> values = parse_arguments(setting, arguments);
+  Session session(options);
+  session.address(options.address, reply_timeout(options, 0));
+  session.check(setting.send(&session.record(), values), "set " + std::string(setting.name));
+  report_sent(session);
+  return kExitOk;
+}
+
+int run_print(const CommonOptions& options, const std::string& text) {
+  const size_t capacity = print_capacity(options.address.size());
+  if (text.size() > capacity || !printable(text)) {
+    throw Failure(kExitUsage, "set print: the text must be printable ASCII of at most " +
+                                  std::to_string(capacity) + " characters; nothing sent");
+  }
+  Session session(options);
+  session.address(options.address, reply_timeout(options, 0));
+  ModuleRecord& record = session.record();
+  std::memset(record.MessageText, 0, sizeof record.MessageText);
+  text.copy(record.MessageText, BT_MESSAGE_LEN - 1);
+  session.check(btPrint(&record), "set print");
+  report_sent(session);
+  return kExitOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,40 @@
+// The settings the tool offers: one per setting export, with its arguments in
+// the export's order and the largest value the wire field carries.
+#ifndef BRIMTALLY_CLI_SETTINGS_H
+#define BRIMTALLY_CLI_SETTINGS_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "brimtally.h"
+
+namespace cli {
+
+struct SettingArgument {
+  std::string_view name;  // "PERIOD"
+  int digits;             // hexadecimal digits on the wire
+};
+
+struct Setting {
+  std::string_view name;  // "pwm"
+  std::string_view help;
+  std::vector<SettingArgument> arguments;
+  // Sends the setting with checked values; returns the export's status.
+  int16_t (*send)(ModuleRecord* record, const std::vector<int32_t>& values);
+};
+
+const std::vector<Setting>& settings();
+
+// A number as written on the command line: decimal, or hexadecimal after 0x.
+// Throws Failure(kExitUsage) when it is neither or does not fit the field:
+// the message names the setting, the argument and the range.
+std::vector<int32_t> parse_arguments(const Setting& setting, const std::vector<std::string>& texts);
+
+// The longest text `print` can send for an address of that length.
+size_t print_capacity(size_t address_length);
+
+}  // namespace cli
+
+#endif  // BRIMTALLY_CLI_SETTINGS_H
