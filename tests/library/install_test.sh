@@ -7,7 +7,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 
-"$cmake" --install "$build" --prefix "$prefix" --component brimtally >/dev/null
+for component in runtime development; do
+  "$cmake" --install "$build" --prefix "$prefix" --component "$component" >/dev/null
+done
 for f in lib/libbrimtally.so lib/libbrimtally.so.1 lib/libbrimtally.so.1.0.0 include/brimtally.h \
   lib/pkgconfig/brimtally.pc lib/cmake/brimtally/brimtallyConfig.cmake; do
   [[ -e $prefix/$f ]] || { echo "not installed: $f"; exit 1; }
