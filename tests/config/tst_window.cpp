@@ -265,7 +265,9 @@ class Window : public QObject {
     for (QWidget* window : QList<QWidget*>{&r.form, &chooser}) {
       window->show();
       QVERIFY(QTest::qWaitForWindowExposed(window));
-      for (QWidget* parent : window->findChildren<QWidget*>() << window) {
+      QList<QWidget*> parents = window->findChildren<QWidget*>();
+      parents << window;
+      for (QWidget* parent : parents) {
         const auto kids = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
         for (int i = 0; i < kids.size(); ++i) {
           if (!kids[i]->isVisible() || kids[i]->isWindow()) continue;
