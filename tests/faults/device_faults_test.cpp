@@ -1,10 +1,8 @@
 // The device itself failing under the real library: gone while a call waits
-// or before it writes, held by another open, absent, or not reading. Each
+// or before it writes, or not reading. Each
 // call ends within its deadline with its code, and the port (reopened where
 // the device went away) serves the next transaction.
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <string>
@@ -72,31 +70,6 @@ TEST_F(DeviceFaults, WritesToAVanishedDeviceReachNobodyAndAreReportedOnce) {
   for (const std::string& line : session_.logged("in")) {
     EXPECT_EQ(line.find(" SO "), std::string::npos) << line;
   }
-}
-
-TEST_F(DeviceFaults, APortHeldElsewhereOrAbsentIsRefusedAndTheNextOpenWorks) {
-  // Our own port goes first, so that another open can take the device and
-  // its lock, as another program using it would.
-  EXPECT_EQ(lib().btPortClose(), 0);
-  {
-    const int other = open(session_.sim().device().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(other, 0);
-    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
-    long ms = 0;
-    EXPECT_EQ(timed(ms, [] { return lib().btPortOpen(1, 9600); }), BT_OPEN_FAILED);
-    EXPECT_LE(ms, kLateMs);
-    expect_dead_port();
-    close(other);
-  }
-  EXPECT_EQ(lib().btPortOpen(1, 9600), BT_OK);
-  expect_transaction_succeeds();
-
-  session_.use_device(session_.sim().scratch("no-such-device"));
-  EXPECT_EQ(lib().btPortOpen(1, 9600), BT_OPEN_FAILED);
-  expect_dead_port();
-  session_.use_device(session_.sim().device());
-  EXPECT_EQ(lib().btPortOpen(1, 9600), BT_OK);
-  expect_transaction_succeeds();
 }
 
 TEST_F(DeviceFaults, AFarEndThatStopsReadingFailsAWriteWithoutBlockingIt) {

@@ -15,10 +15,10 @@
 
 namespace {
 
+using bt_test::Call;
 using bt_test::Exports;
 using bt_test::FarEnd;
 using bt_test::with_checksum;
-using Call = std::function<int16_t(ModuleRecord*)>;
 
 const Exports& lib() {
   return Exports::get();
@@ -30,29 +30,6 @@ T read_field(const ModuleRecord& record, size_t offset) {
   std::memcpy(&value, reinterpret_cast<const char*>(&record) + offset, sizeof value);
   return value;
 }
-
-// Every operation that checks the version, by name.
-const std::pair<const char*, Call> kTypedOperations[] = {
-    {"btSetAnalogOut", [](ModuleRecord* r) { return lib().btSetAnalogOut(r, 1, 2); }},
-    {"btSetAnalogLimits", [](ModuleRecord* r) { return lib().btSetAnalogLimits(r, 1, 2, 3); }},
-    {"btSetDigitalOut", [](ModuleRecord* r) { return lib().btSetDigitalOut(r, 1); }},
-    {"btSetDirection", [](ModuleRecord* r) { return lib().btSetDirection(r, 1); }},
-    {"btSetPWM", [](ModuleRecord* r) { return lib().btSetPWM(r, 1, 2); }},
-    {"btSetDebounce", [](ModuleRecord* r) { return lib().btSetDebounce(r, 1); }},
-    {"btResetMinMax", [](ModuleRecord* r) { return lib().btResetMinMax(r); }},
-    {"btResetTotalizer", [](ModuleRecord* r) { return lib().btResetTotalizer(r); }},
-    {"btPrint", [](ModuleRecord* r) { return lib().btPrint(r); }},
-    {"btGetAllIO", [](ModuleRecord* r) { return lib().btGetAllIO(r); }},
-    {"btGetMinMax", [](ModuleRecord* r) { return lib().btGetMinMax(r); }},
-    {"btGetDigitalIn", [](ModuleRecord* r) { return lib().btGetDigitalIn(r); }},
-    {"btGetDigitalOut", [](ModuleRecord* r) { return lib().btGetDigitalOut(r); }},
-    {"btGetDigitalDirection", [](ModuleRecord* r) { return lib().btGetDigitalDirection(r); }},
-    {"btGetConfiguration", [](ModuleRecord* r) { return lib().btGetConfiguration(r); }},
-    {"btGetFrequency", [](ModuleRecord* r) { return lib().btGetFrequency(r); }},
-    {"btGetTotalizer", [](ModuleRecord* r) { return lib().btGetTotalizer(r); }},
-    {"btGetSerialNumber", [](ModuleRecord* r) { return lib().btGetSerialNumber(r); }},
-    {"btKey", [](ModuleRecord* r) { return lib().btKey(r); }},
-};
 
 TEST(Lifecycle, InitGivesZerosVersionAndTimeoutWhateverItIsPassed) {
   ModuleRecord garbage;
@@ -224,7 +201,7 @@ TEST_F(OnPty, RefusedOperationsSendNothingAndKeepCommandText) {
     ModuleRecord record = record_;
     std::strcpy(record.DllVersion, version);
     std::strcpy(record.CommandText, "kept");
-    for (const auto& [name, call] : kTypedOperations) {
+    for (const auto& [name, call] : bt_test::typed_operations()) {
       EXPECT_EQ(call(&record), 8) << name << " '" << version << "'";
       EXPECT_EQ(record.Status, 8) << name;
       EXPECT_STREQ(record.CommandText, "kept") << name;

@@ -23,38 +23,6 @@ const Exports& lib() {
   return SimSession::lib();
 }
 
-struct Operation {
-  const char* name;
-  std::function<int16_t(ModuleRecord*)> call;
-};
-
-// Every export that takes a record and talks to a module.
-std::vector<Operation> typed_operations() {
-  const Exports& e = lib();
-  return {
-      {"btSetAnalogOut", [&e](ModuleRecord* r) { return e.btSetAnalogOut(r, 0x7FF, 0); }},
-      {"btSetAnalogLimits",
-       [&e](ModuleRecord* r) { return e.btSetAnalogLimits(r, 4, 0x100, 0xE00); }},
-      {"btSetDigitalOut", [&e](ModuleRecord* r) { return e.btSetDigitalOut(r, 0x5A); }},
-      {"btSetDirection", [&e](ModuleRecord* r) { return e.btSetDirection(r, 0x0F); }},
-      {"btSetPWM", [&e](ModuleRecord* r) { return e.btSetPWM(r, 1000, 50); }},
-      {"btSetDebounce", [&e](ModuleRecord* r) { return e.btSetDebounce(r, 3); }},
-      {"btResetMinMax", [&e](ModuleRecord* r) { return e.btResetMinMax(r); }},
-      {"btResetTotalizer", [&e](ModuleRecord* r) { return e.btResetTotalizer(r); }},
-      {"btPrint", [&e](ModuleRecord* r) { return e.btPrint(r); }},
-      {"btGetAllIO", [&e](ModuleRecord* r) { return e.btGetAllIO(r); }},
-      {"btGetMinMax", [&e](ModuleRecord* r) { return e.btGetMinMax(r); }},
-      {"btGetDigitalIn", [&e](ModuleRecord* r) { return e.btGetDigitalIn(r); }},
-      {"btGetDigitalOut", [&e](ModuleRecord* r) { return e.btGetDigitalOut(r); }},
-      {"btGetDigitalDirection", [&e](ModuleRecord* r) { return e.btGetDigitalDirection(r); }},
-      {"btGetConfiguration", [&e](ModuleRecord* r) { return e.btGetConfiguration(r); }},
-      {"btGetFrequency", [&e](ModuleRecord* r) { return e.btGetFrequency(r); }},
-      {"btGetTotalizer", [&e](ModuleRecord* r) { return e.btGetTotalizer(r); }},
-      {"btGetSerialNumber", [&e](ModuleRecord* r) { return e.btGetSerialNumber(r); }},
-      {"btKey", [&e](ModuleRecord* r) { return e.btKey(r); }},
-  };
-}
-
 // The right version; every other text filled to its width without a NUL,
 // the numbers with a pattern.
 ModuleRecord unterminated_record() {
@@ -67,13 +35,13 @@ ModuleRecord unterminated_record() {
 // Each typed operation refuses with `code`, kept in Status, and changes
 // nothing else in the record.
 void expect_all_refused(int16_t code, ModuleRecord record) {
-  for (const Operation& op : typed_operations()) {
+  for (const auto& [name, call] : typed_operations()) {
     ModuleRecord after = record;
-    EXPECT_EQ(op.call(&after), code) << op.name;
-    EXPECT_EQ(after.Status, code) << op.name;
+    EXPECT_EQ(call(&after), code) << name;
+    EXPECT_EQ(after.Status, code) << name;
     Fields changed = changed_fields(record, after);
     changed.erase("Status");
-    EXPECT_EQ(changed, Fields{}) << op.name;
+    EXPECT_EQ(changed, Fields{}) << name;
   }
 }
 
@@ -107,8 +75,8 @@ TEST(Misuse, ANullRecordIsRefusedAndNothingIsSent) {
     if (open == 1) {
       ASSERT_EQ(lib().btPortOpen(1, 9600), BT_OK);
     }
-    for (const Operation& op : typed_operations()) {
-      EXPECT_EQ(op.call(nullptr), BT_WRONG_VERSION) << op.name;
+    for (const auto& [name, call] : typed_operations()) {
+      EXPECT_EQ(call(nullptr), BT_WRONG_VERSION) << name;
     }
     EXPECT_EQ(lib().btSeedDLL(nullptr), BT_WRONG_VERSION);
     EXPECT_EQ(lib().ex_xmit_msg(nullptr), BT_WRONG_VERSION);

@@ -5,8 +5,11 @@
 
 #include <dlfcn.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "brimtally.h"
 
@@ -44,6 +47,34 @@ struct Exports {
 #undef BT_TEST_RESOLVE
   }
 };
+
+using Call = std::function<int16_t(ModuleRecord*)>;
+
+// Every operation that checks the version and talks to a module, by name.
+inline std::vector<std::pair<const char*, Call>> typed_operations() {
+  const Exports& e = Exports::get();
+  return {
+      {"btSetAnalogOut", [&e](ModuleRecord* r) { return e.btSetAnalogOut(r, 0x7FF, 0); }},
+      {"btSetAnalogLimits", [&e](ModuleRecord* r) { return e.btSetAnalogLimits(r, 4, 1, 2); }},
+      {"btSetDigitalOut", [&e](ModuleRecord* r) { return e.btSetDigitalOut(r, 0x5A); }},
+      {"btSetDirection", [&e](ModuleRecord* r) { return e.btSetDirection(r, 0x0F); }},
+      {"btSetPWM", [&e](ModuleRecord* r) { return e.btSetPWM(r, 1000, 50); }},
+      {"btSetDebounce", [&e](ModuleRecord* r) { return e.btSetDebounce(r, 3); }},
+      {"btResetMinMax", [&e](ModuleRecord* r) { return e.btResetMinMax(r); }},
+      {"btResetTotalizer", [&e](ModuleRecord* r) { return e.btResetTotalizer(r); }},
+      {"btPrint", [&e](ModuleRecord* r) { return e.btPrint(r); }},
+      {"btGetAllIO", [&e](ModuleRecord* r) { return e.btGetAllIO(r); }},
+      {"btGetMinMax", [&e](ModuleRecord* r) { return e.btGetMinMax(r); }},
+      {"btGetDigitalIn", [&e](ModuleRecord* r) { return e.btGetDigitalIn(r); }},
+      {"btGetDigitalOut", [&e](ModuleRecord* r) { return e.btGetDigitalOut(r); }},
+      {"btGetDigitalDirection", [&e](ModuleRecord* r) { return e.btGetDigitalDirection(r); }},
+      {"btGetConfiguration", [&e](ModuleRecord* r) { return e.btGetConfiguration(r); }},
+      {"btGetFrequency", [&e](ModuleRecord* r) { return e.btGetFrequency(r); }},
+      {"btGetTotalizer", [&e](ModuleRecord* r) { return e.btGetTotalizer(r); }},
+      {"btGetSerialNumber", [&e](ModuleRecord* r) { return e.btGetSerialNumber(r); }},
+      {"btKey", [&e](ModuleRecord* r) { return e.btKey(r); }},
+  };
+}
 
 }  // namespace bt_test
 
