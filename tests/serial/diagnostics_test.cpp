@@ -76,8 +76,6 @@ TEST(PortErrorText, TableCodesUnknownCodesAndTheHook) {
   EXPECT_STREQ(port_error_text(-3), "In use");
   EXPECT_STREQ(port_error_text(-14), "No 8250 present");
   EXPECT_STREQ(port_error_text(-27), "Ilegal word length");
-  EXPECT_STREQ(port_error_text(-31), "User buffer overflow");
-  EXPECT_STREQ(port_error_text(-42), "Compiler packing error");
   EXPECT_STREQ(port_error_text(-15), port_error_text(-18));
   EXPECT_STREQ(port_error_text(-601), "Can't allocate xfer buffer");
   EXPECT_STREQ(port_error_text(-623), "File engine failed");
