@@ -47,6 +47,10 @@ QString because(int error, const QString& device, const QByteArray& path) {
 
 QString portOpenFailure(int port) {
   const QString device = portDevice(port);
+  // A serial device server is reached over TCP: nothing local to look at.
+  if (device.startsWith("rfc2217://") || device.startsWith("tcp://")) {
+    return "The serial device server did not answer: " + device;
+  }
   const QByteArray path = device.toLocal8Bit();
   // Opened as the driver opens it; nothing is changed on the device.
   const int fd = open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

@@ -170,7 +170,8 @@ class Window : public QObject {
     for (auto [device, reason] :
          {std::pair{file, "Not a serial device: " + file},
           std::pair{held, "In use by another program: " + held},
-          std::pair{dir.filePath("gone"), "No such device: " + dir.path()}}) {
+          std::pair{dir.filePath("gone"), "No such device: " + dir.path()},
+          std::pair{QString("tcp://127.0.0.1:1"), QString("The serial device server did not")}}) {
       qputenv("BRIMTALLY_COM1", device.toLocal8Bit());
       QVERIFY2(portOpenFailure(1).startsWith(reason), qPrintable(portOpenFailure(1)));
     }
