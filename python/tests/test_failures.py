@@ -26,6 +26,9 @@ def test_missing_and_busy_ports(sim, tmp_path):
     with pytest.raises(PortFailed) as caught:
         brimtally.open_port(str(tmp_path / "ttyGone"))
     assert (caught.value.code, caught.value.reason) == (102, "missing")
+    with pytest.raises(PortFailed) as caught:
+        brimtally.open_port("tcp://127.0.0.1:1")  # nothing listens there
+    assert caught.value.reason == "device server did not answer"
     holder = subprocess.Popen(
         [sys.executable, "-c", "import brimtally, sys; brimtally.open_port(sys.argv[1]); print(); input()", sim.device],
         stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)

@@ -25,6 +25,8 @@ _UNTOUCHED = b"\x01"
 
 def _diagnose(device: str) -> Optional[str]:
     """Why ``device`` cannot be opened, found by trying it the way the library does."""
+    if device.startswith(("rfc2217://", "tcp://")):
+        return "device server did not answer"
     try:
         fd = os.open(device, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK | os.O_CLOEXEC)
     except OSError as error:
@@ -188,11 +190,14 @@ def open_port(port: PortName = 1, baud: int = 9600) -> Port:
 
     ``port`` is 1 or "COM1" (``$BRIMTALLY_COM1`` or /dev/ttyS0), 2 or "COM2"
     (``$BRIMTALLY_COM2`` or /dev/ttyS1), or a device path such as
-    "/dev/ttyUSB0". ``baud`` is one of ``BAUD_RATES``; the line is 8N1.
+    "/dev/ttyUSB0", or a serial device server ("rfc2217://HOST:PORT",
+    "tcp://HOST:PORT"). ``baud`` is one of ``BAUD_RATES``; the line is 8N1.
 
     Raises ``PortAlreadyOpen`` while another port is open in this process,
-    and ``PortFailed`` (with ``reason`` "missing", "busy", "no permission" or
-    "not a serial device" when it can be told) when the device cannot be opened.
+    and ``PortFailed`` (with ``reason`` "missing", "busy", "no permission",
+    "not a serial device" or, for ``rfc2217://`` and ``tcp://`` names,
+    "device server did not answer", when it can be told) when the device cannot
+    be opened.
     """
     global _current
     number, path = _resolve(port)
