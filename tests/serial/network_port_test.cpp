@@ -197,7 +197,7 @@ TEST(NetworkPortNames, RefusedUnknownSilentAndMalformedNamesFailTheOpenCleanly) 
       {"tcp://", bt::kInvalidPort},
       {"tcp://127.0.0.1", bt::kInvalidPort},
       {"rfc2217://:2217", bt::kInvalidPort},
-      {"tcp://127.0.0.1:0", bt::kInvalidPort},
+      {"TCP://127.0.0.1:0", bt::kInvalidPort},  // the scheme in any case
       {"tcp://127.0.0.1:65536", bt::kInvalidPort},
       {"tcp://127.0.0.1:22x", bt::kInvalidPort},
       {"tcp://a b:22", bt::kInvalidPort},
