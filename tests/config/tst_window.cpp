@@ -33,7 +33,8 @@ QString portLook(const TopFormControls& c) {
   QString look;
   for (QWidget* w : std::initializer_list<QWidget*>{c.NetBaudRate, c.ModID, c.CommDelay, c.PortDir})
     look += w->isHidden() ? '0' : '1';
-  return look + (c.Send->isEnabled() ? '1' : '0') + (c.UpdateConfig->isEnabled() ? '1' : '0');
+  return look + (c.Send->isEnabled() ? '1' : '0') + (c.UpdateConfig->isEnabled() ? '1' : '0') +
+         (c.ComSel[0]->isChecked() ? "c" : "");
 }
 
 // A port open, a reply offering the 8-bit limits and the port lines, and every
@@ -98,7 +99,7 @@ class Window : public QObject {
     r.choose(0);
     QCOMPARE(r.lib.calls, (QStringList{"open 1 9600", "init"}));
     QCOMPARE(r.s.DeviceRec.ReplyTimeout, 30);
-    QCOMPARE(portLook(r.c), QString("111011"));
+    QCOMPARE(portLook(r.c), QString("111011c"));      // "c": Com1 shows as chosen
     r.lib.reads = {{0, {}}, {0, {}}, {6, "C:0084"}};  // 8-bit limits, PWM, port lines
     r.ticks(3);
     r.s.NextCommand = "X";
@@ -118,7 +119,7 @@ class Window : public QObject {
              (QStringList{"close", "open 2 9600", "open 1 9600", "init", "xmit X", "close",
                           "open 1 9600", "init", "xmit QC"}));
     // The frames follow the module now on the line, the port lines included.
-    QCOMPARE(portLook(r.c) + (r.c.PWMDefaults->isHidden() ? "" : "P"), QString("111111P"));
+    QCOMPARE(portLook(r.c) + (r.c.PWMDefaults->isHidden() ? "" : "P"), QString("111111cP"));
     QCOMPARE(r.boxes.shown.size() + r.exit.ends, 1);
   }
 
