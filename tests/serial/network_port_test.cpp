@@ -152,6 +152,8 @@ TEST_P(NetworkPort, BytesFFCrossBothWaysAndTheDumpNamesTheServer) {
       << g_dump[1];
   EXPECT_NE(g_dump[1].find("BaudRate: 9600    ByteSize: 8  Parity: 0"), std::string::npos)
       << g_dump[1];
+  EXPECT_EQ(net.port->ops->send_break(*net.port, 5), 0);
+  EXPECT_EQ(net.port->status, bt::kPortOk);
 }
 
 TEST_P(NetworkPort, AServerKilledMidReadFailsTheReadAndTheNextOpenWorksOnceItIsBack) {
