@@ -76,7 +76,6 @@ TEST(PortErrorText, TableCodesUnknownCodesAndTheHook) {
   EXPECT_STREQ(port_error_text(-3), "In use");
   EXPECT_STREQ(port_error_text(-14), "No 8250 present");
   EXPECT_STREQ(port_error_text(-27), "Ilegal word length");
-  EXPECT_STREQ(port_error_text(-15), port_error_text(-18));
   EXPECT_STREQ(port_error_text(-601), "Can't allocate xfer buffer");
   EXPECT_STREQ(port_error_text(-623), "File engine failed");
   for (int32_t unknown : {1, -29, -43, -600, -624}) {
