@@ -1,23 +1,10 @@
 // The default wait of a network port: the POSIX kind's rules on a socket.
 #include <sys/ioctl.h>
-#include <time.h>
-
-#include <algorithm>
 
 #include "serial/net_device.h"
+#include "serial/wait_rules.h"
 
 namespace bt {
-
-namespace {
-
-constexpr uint32_t kLongestPoll = 60'000;
-
-void sleep_one_ms() {
-  const timespec one_ms{0, 1'000'000};
-  clock_nanosleep(CLOCK_MONOTONIC, 0, &one_ms, nullptr);
-}
-
-}  // namespace
 
 // Returns as soon as bytes arrive (a caller's read then finds them); sleeps
 // 1 ms instead when input already waits unread or the connection is gone, so
@@ -31,7 +18,7 @@ int network_idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) {
     sleep_one_ms();
     return 0;
   }
-  exchange(device, std::clamp<uint32_t>(ms, 1, kLongestPoll));
+  exchange(device, static_cast<uint32_t>(poll_timeout_ms(ms)));
   return 0;
 }
 

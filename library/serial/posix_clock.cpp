@@ -3,26 +3,12 @@
 #include <sys/ioctl.h>
 #include <time.h>
 
-#include <algorithm>
-
 #include "serial/net_device.h"
 #include "serial/platform.h"
 #include "serial/posix_device.h"
+#include "serial/wait_rules.h"
 
 namespace bt {
-
-namespace {
-
-// Bounds one poll; a wait without a deadline simply polls again.
-constexpr uint32_t kLongestPoll = 60'000;
-
-void sleep_one_ms() {
-  const timespec one_ms{0, 1'000'000};
-  // An interrupted sleep just ends early; callers measure their own deadline.
-  clock_nanosleep(CLOCK_MONOTONIC, 0, &one_ms, nullptr);
-}
-
-}  // namespace
 
 uint32_t port_ticks() {
   timespec now{};
@@ -57,7 +43,7 @@ int default_idle_wait(SerialPort* port, uint32_t ms, bool none_waiting) {
     return 0;
   }
   pollfd watch{device->fd, POLLIN, 0};
-  const int ready = poll(&watch, 1, static_cast<int>(std::clamp<uint32_t>(ms, 1, kLongestPoll)));
+  const int ready = poll(&watch, 1, poll_timeout_ms(ms));
   if (ready > 0 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) sleep_one_ms();
   return 0;
 }
