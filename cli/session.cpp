@@ -83,10 +83,10 @@ void Session::address(const std::string& address, int timeout_ms) {
   record_.ReplyTimeout = static_cast<int16_t>(timeout_ms);
 }
 
-bool Session::device_gone() {
+bool device_gone(const ModuleRecord& record) {
   // The first read may only report a failure the query met (a line too
   // long, noise); the second reads afresh. A gone device fails both.
-  ModuleRecord probe = record_;
+  ModuleRecord probe = record;
   probe.ReplyTimeout = 0;
   return ex_read_line(&probe) == BT_READ_ERROR && ex_read_line(&probe) == BT_READ_ERROR;
 }

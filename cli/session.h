@@ -38,6 +38,10 @@ struct PortChoice {
 // Throws Failure(kExitUsage) for a value that names no port.
 PortChoice choose_port(const std::string& value);
 
+// True when the port reports an error even for a read that waits no time:
+// the device has gone (unplugged, hung up), as against a silent module.
+bool device_gone(const ModuleRecord& record);
+
 class Session {
  public:
   // Opens the port, or throws Failure(kExitPortFailed) naming the reason.
@@ -52,9 +56,7 @@ class Session {
   void address(const std::string& address, int timeout_ms);
   // Throws the Failure that a query's status means; returns on 0.
   void check(int16_t status, const std::string& what);
-  // True when the port reports an error even for a read that waits no time:
-  // the device has gone (unplugged, hung up), as against a silent module.
-  bool device_gone();
+  bool device_gone() { return cli::device_gone(record_); }
   // The Failure for a port that stopped working.
   Failure gone_failure() const;
 

@@ -16,13 +16,6 @@ void report_sent(Session& session) {
   std::cout << "sent " << line << " to " << session.port().label << '\n';
 }
 
-bool printable(const std::string& text) {
-  for (char c : text) {
-    if (c < 32 || c > 126) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 int run_set(const CommonOptions& options, const Setting& setting,
@@ -36,11 +29,7 @@ int run_set(const CommonOptions& options, const Setting& setting,
 }
 
 int run_print(const CommonOptions& options, const std::string& text) {
-  const size_t capacity = print_capacity(options.address.size());
-  if (text.size() > capacity || !printable(text)) {
-    throw Failure(kExitUsage, "set print: the text must be printable ASCII of at most " +
-                                  std::to_string(capacity) + " characters; nothing sent");
-  }
+  check_print_text(text, options.address.size());
   Session session(options);
   session.address(options.address, reply_timeout(options, 0));
   ModuleRecord& record = session.record();

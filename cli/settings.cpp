@@ -1,5 +1,6 @@
 #include "settings.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "exit_codes.h"
@@ -104,6 +105,16 @@ size_t print_capacity(size_t address_length) {
   // "#cc " + address + " S=" + text + LF CR must fit CommandText with its NUL.
   const size_t frame = 4 + address_length + 3 + 2;
   return BT_COMMAND_LEN - 1 > frame ? BT_COMMAND_LEN - 1 - frame : 0;
+}
+
+void check_print_text(const std::string& text, size_t address_length) {
+  const size_t capacity = print_capacity(address_length);
+  const bool printable =
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= 32 && c <= 126; });
+  if (text.size() > capacity || !printable) {
+    throw Failure(kExitUsage, "set print: the text must be printable ASCII of at most " +
+                                  std::to_string(capacity) + " characters; nothing sent");
+  }
 }
 
 }  // namespace cli

@@ -34,6 +34,8 @@ std::vector<int32_t> parse_arguments(const Setting& setting, const std::vector<s
 
 // The longest text `print` can send for an address of that length.
 size_t print_capacity(size_t address_length);
+// Throws Failure(kExitUsage) unless `text` is printable ASCII that fits.
+void check_print_text(const std::string& text, size_t address_length);
 
 }  // namespace cli
 

@@ -1,0 +1,272 @@
+#include "gateway_config.h"
+
+#include <toml++/toml.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <set>
+
+#include "exit_codes.h"
+#include "queries.h"
+#include "session.h"
+
+namespace gateway {
+
+namespace {
+
+// Walks one table: each read marks its key as known, and finish() reports
+// the keys nobody asked for.
+class TableReader {
+ public:
+  TableReader(const toml::table& table, std::string prefix, std::vector<ConfigFault>& faults)
+      : table_(table), prefix_(std::move(prefix)), faults_(faults) {}
+
+  void fault(const std::string& key, const std::string& what) {
+    const toml::node* node = table_.get(key);
+    const int line = static_cast<int>((node ? node->source() : table_.source()).begin.line);
+    faults_.push_back({prefix_ + key, line, what});
+  }
+
+  void text(const std::string& key, std::string& out, bool required) {
+    if (!present(key, required)) return;
+    if (auto v = table_[key].value<std::string>()) {
+      out = *v;
+    } else {
+      fault(key, "must be a string");
+    }
+  }
+
+  void integer(const std::string& key, int& out, int low, int high) {
+    if (!present(key, false)) return;
+    auto v = table_[key].as_integer();
+    if (v == nullptr || v->get() < low || v->get() > high) {
+      fault(key, "must be an integer from " + std::to_string(low) + " to " + std::to_string(high));
+    } else {
+      out = static_cast<int>(v->get());
+    }
+  }
+
+  void number(const std::string& key, double& out, double low, double high) {
+    if (!present(key, false)) return;
+    auto v = table_[key].value<double>();  // an integer reads as a number too
+    if (!v || !(*v >= low && *v <= high)) {
+      fault(key, "must be a number from " + trimmed(low) + " to " + trimmed(high));
+    } else {
+      out = *v;
+    }
+  }
+
+  void boolean(const std::string& key, bool& out) {
+    if (!present(key, false)) return;
+    if (auto v = table_[key].value<bool>()) {
+      out = *v;
+    } else {
+      fault(key, "must be true or false");
+    }
+  }
+
+  const toml::array* array(const std::string& key) {
+    if (!present(key, true)) return nullptr;
+    if (const toml::array* a = table_[key].as_array()) return a;
+    fault(key, "must be an array");
+    return nullptr;
+  }
+
+  void allow(const std::string& key) { known_.insert(key); }
+
+  void finish() {
+    for (const auto& [key, node] : table_) {
+      if (!known_.count(std::string(key.str()))) {
+        faults_.push_back({prefix_ + std::string(key.str()),
+                           static_cast<int>(node.source().begin.line), "is not a known key"});
+      }
+    }
+  }
+
+ private:
+  bool present(const std::string& key, bool required) {
+    known_.insert(key);
+    if (table_.contains(key)) return true;
+    if (required) {
+      faults_.push_back(
+          {prefix_ + key, static_cast<int>(table_.source().begin.line), "is missing"});
+    }
+    return false;
+  }
+
+  static std::string trimmed(double v) {
+    std::string s = std::to_string(v);
+    s.erase(s.find_last_not_of('0') + 1);
+    if (s.back() == '.') s.pop_back();
+    return s;
+  }
+
+  const toml::table& table_;
+  std::string prefix_;
+  std::vector<ConfigFault>& faults_;
+  std::set<std::string> known_;
+};
+
+bool valid_address(const std::string& address) {
+  if (address.empty() || address.size() > 19) return false;
+  return std::all_of(address.begin(), address.end(),
+                     [](char c) { return c > ' ' && c <= '~' && c != '#' && c != '$'; });
+}
+
+bool valid_base_topic(const std::string& topic) {
+  if (topic.empty() || topic.front() == '/' || topic.back() == '/') return false;
+  if (topic.find("//") != std::string::npos) return false;
+  return topic.find_first_of("+#") == std::string::npos && topic.find('\0') == std::string::npos;
+}
+
+void read_mqtt(TableReader& r, MqttConfig& mqtt) {
+  r.text("broker", mqtt.broker, false);
+  const bool tls = mqtt.broker.rfind("mqtts://", 0) == 0;
+  if (!tls && mqtt.broker.rfind("mqtt://", 0) != 0) {
+    r.fault("broker", "must be mqtt://HOST[:PORT] or mqtts://HOST[:PORT]");
+  } else if (mqtt.broker.size() <= (tls ? 8u : 7u)) {
+    r.fault("broker", "names no host");
+  }
+  r.text("base_topic", mqtt.base_topic, false);
+  if (!valid_base_topic(mqtt.base_topic)) {
+    r.fault("base_topic", "must be topic levels without '+', '#' or empty levels");
+  }
+  r.integer("keepalive", mqtt.keepalive, 5, 65535);
+  r.number("refresh", mqtt.refresh, 0, 86400);
+  r.boolean("homeassistant", mqtt.homeassistant);
+  r.text("username", mqtt.username, false);
+  r.text("password_file", mqtt.password_file, false);
+  r.text("ca_file", mqtt.ca_file, false);
+  if (!mqtt.password_file.empty() && mqtt.username.empty()) {
+    r.fault("password_file", "is given without a username");
+  }
+  if (!mqtt.password_file.empty() && access(mqtt.password_file.c_str(), R_OK) != 0) {
+    r.fault("password_file", "cannot be read: " + mqtt.password_file);
+  }
+  if (!mqtt.ca_file.empty() && !tls) r.fault("ca_file", "is used only with an mqtts:// broker");
+  if (!mqtt.ca_file.empty() && access(mqtt.ca_file.c_str(), R_OK) != 0) {
+    r.fault("ca_file", "cannot be read: " + mqtt.ca_file);
+  }
+}
+
+void read_line(TableReader& r, LineConfig& line) {
+  r.text("name", line.name, true);
+  if (!line.name.empty() && !valid_segment(line.name)) {
+    r.fault("name", "must be letters, digits, '-' and '_'");
+  }
+  r.text("port", line.port, true);
+  if (!line.port.empty()) {
+    try {
+      cli::choose_port(line.port);
+    } catch (const cli::Failure&) {
+      r.fault("port",
+              "must be 1, 2, COM1, COM2, a device path, rfc2217://HOST:PORT or "
+              "tcp://HOST:PORT");
+    }
+  }
+  int baud = static_cast<int>(line.baud);
+  r.integer("baud", baud, 0, 4000000);
+  line.baud = static_cast<unsigned>(baud);
+  if (std::find(std::begin(cli::kBaudRates), std::end(cli::kBaudRates), line.baud) ==
+      std::end(cli::kBaudRates)) {
+    r.fault("baud", "must be 300, 1200, 2400, 9600, 19200 or 57600");
+  }
+}
+
+void read_module(TableReader& r, ModuleConfig& module) {
+  r.text("name", module.name, true);
+  if (!module.name.empty() && !valid_segment(module.name)) {
+    r.fault("name", "must be letters, digits, '-' and '_'");
+  } else if (module.name == "state" || module.name == "diagnostics") {
+    r.fault("name", "\"" + module.name + "\" is a topic of the line itself");
+  }
+  r.text("address", module.address, true);
+  if (!module.address.empty() && !valid_address(module.address)) {
+    r.fault("address", "must be 1 to 19 printable characters without blank, '#' or '$'");
+  }
+  if (const toml::array* poll = r.array("poll")) {
+    for (const toml::node& entry : *poll) {
+      const auto name = entry.value<std::string>();
+      if (!name || cli::find_query(*name) == nullptr) {
+        r.fault("poll",
+                "has an unknown query; queries: all-io min-max digital-in digital-out "
+                "direction configuration frequency totalizer serial-number key");
+      } else if (std::count(module.poll.begin(), module.poll.end(), *name)) {
+        r.fault("poll", "names " + *name + " twice");
+      } else {
+        module.poll.push_back(*name);
+      }
+    }
+    if (poll->empty()) r.fault("poll", "names no query");
+  }
+  r.number("interval", module.interval, 0, 86400);
+}
+
+}  // namespace
+
+bool valid_segment(const std::string& name) {
+  return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_';
+  });
+}
+
+LoadedConfig load_config(const std::string& path) {
+  LoadedConfig loaded;
+  std::vector<ConfigFault>& faults = loaded.faults;
+  toml::table root;
+  try {
+    root = toml::parse_file(path);
+  } catch (const toml::parse_error& e) {
+    faults.push_back({"", static_cast<int>(e.source().begin.line), std::string(e.description())});
+    return loaded;
+  }
+  TableReader top(root, "", faults);
+  auto section = [&](const std::string& key) -> const toml::table* {
+    if (!root.contains(key)) return nullptr;
+    if (const toml::table* t = root[key].as_table()) return t;
+    top.fault(key, "must be a table");
+    return nullptr;
+  };
+  if (const toml::table* mqtt = section("mqtt")) {
+    TableReader r(*mqtt, "mqtt.", faults);
+    read_mqtt(r, loaded.config.mqtt);
+    r.finish();
+  }
+  if (const toml::table* line = section("line")) {
+    TableReader r(*line, "line.", faults);
+    read_line(r, loaded.config.line);
+    r.finish();
+  } else {
+    top.fault("line", "is missing");
+  }
+  if (const toml::array* modules = top.array("module")) {
+    std::set<std::string> names{loaded.config.line.name}, addresses;
+    for (size_t i = 0; i < modules->size(); ++i) {
+      const toml::table* table = (*modules)[i].as_table();
+      if (table == nullptr) {
+        top.fault("module", "must be [[module]] tables");
+        continue;
+      }
+      TableReader r(*table, "module[" + std::to_string(i) + "].", faults);
+      ModuleConfig module;
+      read_module(r, module);
+      if (!module.name.empty() && !names.insert(module.name).second) {
+        r.fault("name", "\"" + module.name + "\" is used twice");
+      }
+      if (!module.address.empty() && !addresses.insert(module.address).second) {
+        r.fault("address", "\"" + module.address + "\" is used twice on the line");
+      }
+      r.finish();
+      loaded.config.modules.push_back(module);
+    }
+  }
+  top.allow("mqtt");
+  top.allow("line");
+  top.finish();
+  std::sort(faults.begin(), faults.end(),
+            [](const ConfigFault& a, const ConfigFault& b) { return a.line < b.line; });
+  return loaded;
+}
+
+}  // namespace gateway

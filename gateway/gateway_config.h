@@ -1,0 +1,61 @@
+// The gateway's configuration file: one serial line, its modules, and the
+// broker they are published to. Every fault is reported with its key and
+// line, so one run of --check-config shows them all.
+#ifndef BRIMTALLY_GATEWAY_CONFIG_H
+#define BRIMTALLY_GATEWAY_CONFIG_H
+
+#include <string>
+#include <vector>
+
+namespace gateway {
+
+struct MqttConfig {
+  std::string broker = "mqtt://127.0.0.1:1883";
+  std::string base_topic = "brimtally";
+  int keepalive = 30;   // seconds
+  double refresh = 60;  // seconds; 0: publish the state after every poll
+  bool homeassistant = false;
+  std::string username;  // empty: no login
+  std::string password_file;
+  std::string ca_file;
+};
+
+struct LineConfig {
+  std::string name;
+  std::string port;  // as the tool's --port takes it
+  unsigned baud = 9600;
+};
+
+struct ModuleConfig {
+  std::string name;
+  std::string address;
+  std::vector<std::string> poll;  // the tool's query names
+  double interval = 1.0;          // seconds between polls
+};
+
+struct Config {
+  MqttConfig mqtt;
+  LineConfig line;
+  std::vector<ModuleConfig> modules;
+};
+
+// One fault: "FILE:LINE: KEY: what is wrong".
+struct ConfigFault {
+  std::string key;
+  int line = 0;
+  std::string what;
+};
+
+struct LoadedConfig {
+  Config config;
+  std::vector<ConfigFault> faults;  // empty: the configuration can be used
+};
+
+LoadedConfig load_config(const std::string& path);
+
+// Letters, digits, '-' and '_', at least one: safe as one topic level.
+bool valid_segment(const std::string& name);
+
+}  // namespace gateway
+
+#endif  // BRIMTALLY_GATEWAY_CONFIG_H

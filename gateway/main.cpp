@@ -1,0 +1,74 @@
+// brimtally-gateway: one serial line's modules published to an MQTT broker.
+#include <signal.h>
+
+#include <CLI/CLI.hpp>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+#include "gateway.h"
+
+namespace {
+
+// Stop signals are taken by one thread and posted to the main loop, so a
+// stop never lands in the middle of a transaction or a publish.
+void watch_stop_signals(gateway::Mailbox& mailbox) {
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGTERM);
+  sigaddset(&stops, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+  std::thread([stops, &mailbox] {
+    int signal = 0;
+    sigwait(&stops, &signal);
+    mailbox.post({.kind = gateway::Letter::Kind::kStop});
+  }).detach();
+}
+
+bool read_password(const std::string& path, std::string& password) {
+  std::ifstream in(path);
+  if (!in) return false;
+  std::getline(in, password);
+  if (!password.empty() && password.back() == '\r') password.pop_back();
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "brimtally-gateway: polls the Brimtally modules of one serial line and publishes them "
+      "to an MQTT broker; settings come back over MQTT.\n"
+      "Topics under <base_topic>/<line>: state, diagnostics, <module> (JSON state), "
+      "<module>/availability, <module>/set/<setting>, <module>/get, <module>/response.",
+      "brimtally-gateway"};
+  std::string config_path;
+  bool check_only = false;
+  app.add_option("--config", config_path, "the TOML configuration file")->required();
+  app.add_flag("--check-config", check_only, "check the file, print each fault, and exit");
+  app.set_version_flag("--version", "brimtally-gateway " BRIMTALLY_TOOL_VERSION);
+  CLI11_PARSE(app, argc, argv);
+
+  const gateway::LoadedConfig loaded = gateway::load_config(config_path);
+  for (const gateway::ConfigFault& fault : loaded.faults) {
+    std::cerr << config_path << ":" << fault.line << ": "
+              << (fault.key.empty() ? "" : fault.key + ": ") << fault.what << "\n";
+  }
+  if (!loaded.faults.empty()) return 2;
+  if (check_only) {
+    std::cout << config_path << ": ok (" << loaded.config.modules.size() << " module(s))\n";
+    return 0;
+  }
+  std::string password;
+  const gateway::MqttConfig& mqtt = loaded.config.mqtt;
+  if (!mqtt.password_file.empty() && !read_password(mqtt.password_file, password)) {
+    std::cerr << "brimtally-gateway: " << mqtt.password_file << ": cannot be read\n";
+    return 1;
+  }
+  signal(SIGPIPE, SIG_IGN);
+  gateway::Mailbox mailbox;
+  watch_stop_signals(mailbox);
+  gateway::Gateway gw(loaded.config, password, mailbox);
+  return gw.run();
+}
