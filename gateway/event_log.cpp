@@ -18,8 +18,10 @@ void EventLog::fault(const std::string& key, const std::string& message) {
   info(message);
 }
 
-void EventLog::cleared(const std::string& key, const std::string& message) {
-  if (active_.erase(key) > 0) info(message);
+bool EventLog::cleared(const std::string& key, const std::string& message) {
+  if (active_.erase(key) == 0) return false;
+  info(message);
+  return true;
 }
 
 }  // namespace gateway

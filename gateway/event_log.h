@@ -14,8 +14,8 @@ class EventLog {
   void info(const std::string& message);
   // Logs `message` unless the fault `key` is already on with the same text.
   void fault(const std::string& key, const std::string& message);
-  // Ends the fault `key`, logging `message` when it was on.
-  void cleared(const std::string& key, const std::string& message);
+  // Ends the fault `key`, logging `message` when it was on; whether it was.
+  bool cleared(const std::string& key, const std::string& message);
 
  private:
   std::map<std::string, std::string> active_;

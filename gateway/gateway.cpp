@@ -142,8 +142,9 @@ void Gateway::on_connected() {
   broker_backoff_.reset();
   if (ever_connected_) ++broker_reconnects_;
   ever_connected_ = true;
-  log_.cleared("broker", "connected to the broker " + config_.mqtt.broker);
-  log_.info("connected to the broker " + config_.mqtt.broker + " as " + line_topic_);
+  const std::string connected =
+      "connected to the broker " + config_.mqtt.broker + " as " + line_topic_;
+  if (!log_.cleared("broker", connected)) log_.info(connected);
   link_.subscribe();
   // A broker without persistence has lost everything retained: all again.
   link_.publish(line_topic_ + "/state", "online", true);
