@@ -1,0 +1,158 @@
+#include "broker_process.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace gwtest {
+
+namespace {
+
+sockaddr_in loopback(int port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  return a;
+}
+
+// A port the kernel just had free on 127.0.0.1.
+int freePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a = loopback(0);
+  socklen_t len = sizeof a;
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+    throw std::runtime_error("no free port on 127.0.0.1");
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
+bool accepting(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const sockaddr_in a = loopback(port);
+  const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+  if (fd >= 0) ::close(fd);
+  return ok;
+}
+
+// Runs a shell command line in `dir`, throwing with its output if it fails.
+void run(const simtest::TempDir& dir, const std::string& command) {
+  const auto r = simtest::runToCompletion(
+      {"/bin/sh", "-c", "cd " + dir.path("") + " && " + command}, 10000, false);
+  if (r.exitCode != 0) throw std::runtime_error(command + " failed: " + r.err + r.out);
+}
+
+// A throwaway CA, and a server certificate it signed for 127.0.0.1 as an IP
+// subject alternative name (what TLS clients check for an address).
+constexpr const char* kMakeCertificates =
+    "K='-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes' && "
+    "openssl req -x509 -days 2 $K -subj '/CN=Brimtally test CA' -keyout ca.key -out ca.crt "
+    "-addext basicConstraints=critical,CA:TRUE && "
+    "openssl req -new $K -subj /CN=127.0.0.1 -keyout server.key -out server.csr && "
+    "printf 'subjectAltName=IP:127.0.0.1\\nextendedKeyUsage=serverAuth\\n' >server.ext && "
+    "openssl x509 -req -days 2 -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial "
+    "-extfile server.ext -out server.crt";
+
+}  // namespace
+
+BrokerProcess::BrokerProcess(BrokerMode mode, std::string user, std::string password)
+    : mode_(mode), user_(std::move(user)), password_(std::move(password)) {
+  if (mode_ == BrokerMode::Password)
+    run(dir_, "mosquitto_passwd -b -c passwd '" + user_ + "' '" + password_ + "'");
+  if (mode_ == BrokerMode::Tls) run(dir_, kMakeCertificates);
+  // Another process may take the port between our probe and the broker's bind.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    port_ = freePort();
+    writeConfig();
+    if (start()) return;
+  }
+  throw std::runtime_error("mosquitto would not start:\n" + log());
+}
+
+BrokerProcess::~BrokerProcess() {
+  kill();
+}
+
+std::string BrokerProcess::url() const {
+  return (mode_ == BrokerMode::Tls ? "mqtts://127.0.0.1:" : "mqtt://127.0.0.1:") +
+         std::to_string(port_);
+}
+
+std::string BrokerProcess::caFile() const {
+  return mode_ == BrokerMode::Tls ? dir_.path("ca.crt") : "";
+}
+
+std::string BrokerProcess::log() const {
+  std::ostringstream out;
+  out << std::ifstream(dir_.path("broker.log")).rdbuf();
+  return out.str();
+}
+
+void BrokerProcess::kill() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+}
+
+void BrokerProcess::restart() {
+  kill();
+  if (!start()) throw std::runtime_error("mosquitto would not restart:\n" + log());
+}
+
+void BrokerProcess::writeConfig() {
+  std::ofstream conf(dir_.path("mosquitto.conf"));
+  conf << "listener " << port_
+       << " 127.0.0.1\npersistence false\nlog_dest stderr\n"
+       // Started as root, the broker would switch to its own account, which
+       // cannot read the private scratch directory (ignored when not root).
+       << "user root\n"
+       << "allow_anonymous " << (mode_ == BrokerMode::Password ? "false" : "true") << "\n";
+  if (mode_ == BrokerMode::Password) conf << "password_file " << dir_.path("passwd") << "\n";
+  if (mode_ == BrokerMode::Tls)
+    conf << "cafile " << dir_.path("ca.crt") << "\ncertfile " << dir_.path("server.crt")
+         << "\nkeyfile " << dir_.path("server.key") << "\n";
+}
+
+bool BrokerProcess::start() {
+  const std::string conf = dir_.path("mosquitto.conf");
+  const int logFd = ::open(dir_.path("broker.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const pid_t parent = ::getpid();
+  const pid_t pid = logFd < 0 ? -1 : ::fork();
+  if (pid == 0) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    ::dup2(logFd, 1);
+    ::dup2(logFd, 2);
+    ::execl("/usr/sbin/mosquitto", "mosquitto", "-c", conf.c_str(), nullptr);
+    ::_exit(127);
+  }
+  if (logFd >= 0) ::close(logFd);
+  if (pid < 0) throw std::runtime_error("cannot start mosquitto");
+  pid_ = pid;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+      pid_ = -1;
+      return false;
+    }
+    // Its log tells the port is its own, not another process's.
+    if (accepting(port_) && log().find(" running") != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill();
+  throw std::runtime_error("mosquitto accepted no connection within 10 s:\n" + log());
+}
+
+}  // namespace gwtest

@@ -1,0 +1,55 @@
+#pragma once
+#include <sys/types.h>
+
+#include <string>
+
+#include "sim_process.h"
+
+namespace gwtest {
+
+enum class BrokerMode {
+  Plain,     // anonymous clients allowed
+  Password,  // only the given user and password
+  Tls,       // anonymous, over TLS with a certificate from a throwaway CA
+};
+
+// Debian's mosquitto as a child process listening on 127.0.0.1 only, on a free
+// port, with its configuration (and for TLS its keys and certificates) in a
+// scratch directory. The child is killed if the test process dies.
+class BrokerProcess {
+ public:
+  explicit BrokerProcess(BrokerMode mode = BrokerMode::Plain, std::string user = "gateway",
+                         std::string password = "gateway-secret");
+  ~BrokerProcess();
+  BrokerProcess(const BrokerProcess&) = delete;
+  BrokerProcess& operator=(const BrokerProcess&) = delete;
+
+  // "mqtt://127.0.0.1:PORT", or "mqtts://..." in TLS mode.
+  std::string url() const;
+  int port() const { return port_; }
+  // The test CA's certificate, which signed the broker's (empty unless TLS).
+  std::string caFile() const;
+  const std::string& user() const { return user_; }
+  const std::string& password() const { return password_; }
+  // What the broker logged since it last started.
+  std::string log() const;
+  bool running() const { return pid_ > 0; }
+
+  // SIGKILL, then reaps the child.
+  void kill();
+  // Starts again on the same port with the same configuration and waits until
+  // it accepts connections.
+  void restart();
+
+ private:
+  void writeConfig();
+  bool start();  // false when the broker exited before accepting connections
+
+  simtest::TempDir dir_;
+  BrokerMode mode_;
+  std::string user_, password_;
+  int port_ = 0;
+  pid_t pid_ = -1;
+};
+
+}  // namespace gwtest

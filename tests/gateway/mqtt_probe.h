@@ -1,0 +1,59 @@
+#pragma once
+#include <mqtt/async_client.h>
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace gwtest {
+
+// One message as the probe received it.
+struct Message {
+  std::string topic, payload;
+  bool retained = false;
+  std::string responseTopic, correlation;  // MQTT 5 properties, empty when absent
+};
+
+// A test client (MQTT 5) that records what it receives on its subscriptions
+// and publishes as a user of the gateway would.
+class MqttProbe {
+ public:
+  // Connects, or throws std::runtime_error saying why. A `caFile` enables
+  // verifying the broker's certificate (for mqtts:// urls).
+  explicit MqttProbe(const std::string& url, const std::string& user = "",
+                     const std::string& password = "", const std::string& caFile = "");
+  ~MqttProbe();
+  MqttProbe(const MqttProbe&) = delete;
+  MqttProbe& operator=(const MqttProbe&) = delete;
+
+  bool connected() const { return client_.is_connected(); }
+  // QoS 1, retain flags kept as published so live retained messages show it.
+  void subscribe(const std::string& filter);
+
+  // The first message on exactly `topic` whose payload satisfies `accept`,
+  // received since subscribing or the last clear(); waits up to `timeoutMs`.
+  std::optional<Message> waitFor(
+      const std::string& topic,
+      const std::function<bool(const std::string&)>& accept =
+          [](const std::string&) { return true; },
+      int timeoutMs = 10000);
+  size_t count(const std::string& topic) const;
+  void clear();
+
+  // Both wait until the message is delivered as its QoS requires.
+  void publish(const std::string& topic, const std::string& payload, bool retain = false,
+               int qos = 1);
+  void publishWithResponse(const std::string& topic, const std::string& payload,
+                           const std::string& responseTopic, const std::string& correlation);
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::vector<Message> messages_;
+  mqtt::async_client client_;  // last: its callback uses the members above
+};
+
+}  // namespace gwtest
