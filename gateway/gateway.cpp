@@ -139,6 +139,7 @@ void Gateway::retry_broker() {
 
 void Gateway::on_connected() {
   connecting_ = false;
+  link_.up();
   broker_backoff_.reset();
   if (ever_connected_) ++broker_reconnects_;
   ever_connected_ = true;
@@ -153,6 +154,7 @@ void Gateway::on_connected() {
     if (!module.values.is_null()) publish_state(module, true);
   }
   if (config_.mqtt.homeassistant) publish_discovery();
+  publish_diagnostics();
 }
 
 void Gateway::handle_message(const Letter& letter) {
@@ -161,9 +163,13 @@ void Gateway::handle_message(const Letter& letter) {
     return;
   }
   // <line topic>/<module>/get or <line topic>/<module>/set/<setting>
+  if (letter.topic.rfind(line_topic_ + "/", 0) != 0) return;
   const std::string rest = letter.topic.substr(line_topic_.size() + 1);
-  const std::string name = rest.substr(0, rest.find('/'));
-  const std::string action = rest.substr(name.size() + 1);
+  const size_t slash = rest.find('/');
+  if (slash == std::string::npos) return;
+  const std::string name = rest.substr(0, slash);
+  const std::string action = rest.substr(slash + 1);
+  if (action != "get" && action.rfind("set/", 0) != 0) return;
   ModuleState* module = find_module(name);
   if (action == "get") {
     if (module != nullptr) module->next_due = Clock::now();
@@ -189,6 +195,10 @@ void Gateway::handle_message(const Letter& letter) {
   } catch (const Refusal& refusal) {
     log_.info(letter.topic + ": refused: " + refusal.what());
     answer(response_topic, request, kRefusedStatus, refusal.what());
+    return;
+  }
+  if (!port_.is_open()) {
+    answer(response_topic, request, BT_NO_PORT, port_.label() + " is not open; nothing sent");
     return;
   }
   pending_.push_back({std::move(request), module});
@@ -227,6 +237,11 @@ void Gateway::open_port() {
 
 void Gateway::lose_port(const std::string& why) {
   port_.close();
+  for (const PendingSet& pending : pending_) {
+    answer(pending.module->topic + "/response", pending.request, BT_NO_PORT,
+           port_.label() + " was lost; nothing sent");
+  }
+  pending_.clear();
   log_.fault("port", port_.label() + ": " + why + "; reopening with backoff");
   port_retry_at_ = Clock::now() + port_backoff_.next();
   for (ModuleState& module : modules_) {

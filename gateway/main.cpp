@@ -48,7 +48,13 @@ int main(int argc, char** argv) {
   app.add_option("--config", config_path, "the TOML configuration file")->required();
   app.add_flag("--check-config", check_only, "check the file, print each fault, and exit");
   app.set_version_flag("--version", "brimtally-gateway " BRIMTALLY_TOOL_VERSION);
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // --help and --version end here with 0; a bad command line with 2, as a
+    // bad configuration does.
+    return app.exit(e) == 0 ? 0 : 2;
+  }
 
   const gateway::LoadedConfig loaded = gateway::load_config(config_path);
   for (const gateway::ConfigFault& fault : loaded.faults) {

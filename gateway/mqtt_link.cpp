@@ -30,8 +30,13 @@ std::string paho_uri(const std::string& broker) {
 
 MqttLink::MqttLink(const MqttConfig& config, LinkOptions options, Mailbox& mailbox)
     : config_(config), options_(std::move(options)), mailbox_(mailbox) {
-  client_ = std::make_unique<mqtt::async_client>(paho_uri(config.broker), options_.client_id,
-                                                 mqtt::create_options(MQTTVERSION_5));
+  make_client();
+}
+
+void MqttLink::make_client() {
+  client_ = std::make_unique<mqtt::async_client>(paho_uri(config_.broker), options_.client_id,
+                                                 mqtt::create_options(version_));
+  client_version_ = version_;
   client_->set_connection_lost_handler([this](const std::string& cause) {
     connected_ = false;
     mailbox_.post({.kind = Letter::Kind::kConnectionLost, .text = cause});
@@ -56,13 +61,19 @@ MqttLink::~MqttLink() {
 }
 
 void MqttLink::connect() {
+  // A client is made for one protocol version.
+  if (client_version_ != version_) make_client();
   auto will = mqtt::message(options_.will_topic, std::string("offline"), kQos, true);
   auto builder = mqtt::connect_options_builder()
-                     .mqtt_version(MQTTVERSION_5)
-                     .clean_start(true)
+                     .mqtt_version(version_)
                      .keep_alive_interval(std::chrono::seconds(config_.keepalive))
                      .connect_timeout(std::chrono::seconds(10))
                      .will(will);
+  if (version_ == MQTTVERSION_5) {
+    builder.clean_start(true);
+  } else {
+    builder.clean_session(true);
+  }
   if (!config_.username.empty()) {
     builder.user_name(config_.username);
     if (!config_.password_file.empty()) builder.password(options_.password);
@@ -82,13 +93,22 @@ void MqttLink::connect() {
 }
 
 void MqttLink::on_success(const mqtt::token&) {
-  connected_ = true;
   mailbox_.post({.kind = Letter::Kind::kConnected});
 }
 
 void MqttLink::on_failure(const mqtt::token& token) {
   connected_ = false;
   const int reason = token.get_reason_code();
+  // A broker of MQTT 3.1.1 only answers 5 with "unacceptable protocol
+  // version" (1) or "unsupported protocol version" (132): speak 3.1.1 to it,
+  // without retain-as-published and response topics.
+  if (version_ == MQTTVERSION_5 && (token.get_return_code() == 1 || reason == 1 || reason == 132)) {
+    version_ = MQTTVERSION_3_1_1;
+    mailbox_.post({.kind = Letter::Kind::kConnectFailed,
+                   .code = 1,
+                   .text = "the broker speaks MQTT 3.1.1 only; using it"});
+    return;
+  }
   mailbox_.post({.kind = Letter::Kind::kConnectFailed,
                  .code = reason != 0 ? reason : token.get_return_code(),
                  .text = reason != 0 ? mqtt::exception::reason_code_str(reason)
@@ -101,7 +121,11 @@ void MqttLink::subscribe() {
   const mqtt::subscribe_options options(false, true);
   try {
     for (const std::string& filter : options_.subscriptions) {
-      client_->subscribe(filter, kQos, options);
+      if (version_ == MQTTVERSION_5) {
+        client_->subscribe(filter, kQos, options);
+      } else {
+        client_->subscribe(filter, kQos);
+      }
     }
   } catch (const mqtt::exception&) {
     // The connection went while subscribing: the next connect subscribes again.

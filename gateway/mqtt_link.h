@@ -35,6 +35,9 @@ class MqttLink : private mqtt::iaction_listener {
   // After kConnected: subscribes to the line's topics.
   void subscribe();
   bool connected() const { return connected_; }
+  // Called by the main loop when it takes the kConnected letter: publishing
+  // starts there, so nothing goes out before the line's own state.
+  void up() { connected_ = true; }
   // Publishes at QoS 1; dropped while not connected (the gateway publishes
   // its whole state again on every connect).
   void publish(const std::string& topic, const std::string& payload, bool retained,
@@ -49,6 +52,10 @@ class MqttLink : private mqtt::iaction_listener {
   MqttConfig config_;
   LinkOptions options_;
   Mailbox& mailbox_;
+  void make_client();
+
+  int version_ = MQTTVERSION_5;  // 3.1.1 once a broker refused 5
+  int client_version_ = 0;
   std::unique_ptr<mqtt::async_client> client_;
   std::atomic<bool> connected_{false};
 };
