@@ -127,7 +127,12 @@ void Gateway::handle(const Letter& letter) {
       retry_broker();
       return;
     case Letter::Kind::kMessage:
-      handle_message(letter);
+      try {
+        handle_message(letter);
+      } catch (const std::exception& e) {
+        // Whatever a message holds, it must not end the gateway.
+        log_.info(letter.topic + ": ignored: " + e.what());
+      }
       return;
   }
 }
@@ -213,7 +218,7 @@ ModuleState* Gateway::find_module(const std::string& name) {
 
 void Gateway::answer(const std::string& topic, const SetRequest& request, int status,
                      const std::string& text, const cli::Json& confirmed) {
-  const std::string body = response(request, status, text, confirmed).dump();
+  const std::string body = response(request, status, text, confirmed);
   link_.publish(topic, body, false);
   if (!request.response_topic.empty()) {
     link_.publish(request.response_topic, body, false, request.correlation);

@@ -78,13 +78,14 @@ void parse_set(const std::string& setting, const std::string& payload, size_t ad
   }
 }
 
-Json response(const SetRequest& request, int status, const std::string& text,
-              const Json& confirmed) {
+std::string response(const SetRequest& request, int status, const std::string& text,
+                     const Json& confirmed) {
   Json out = {
       {"setting", request.setting}, {"args", request.args}, {"status", status}, {"text", text}};
   if (!confirmed.is_null()) out["confirmed"] = confirmed;
   if (!request.transaction.is_null()) out["transaction"] = request.transaction;
-  return out;
+  // Texts quote what the requester sent: never let a byte of it throw here.
+  return out.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace gateway

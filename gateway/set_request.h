@@ -42,9 +42,10 @@ class Refusal : public std::runtime_error {
 void parse_set(const std::string& setting, const std::string& payload, size_t address_length,
                SetRequest& request);
 
-// The response object; `confirmed` only where a query read the setting back.
-Json response(const SetRequest& request, int status, const std::string& text,
-              const Json& confirmed = Json());
+// The response as JSON text; `confirmed` only where a query read the
+// setting back.
+std::string response(const SetRequest& request, int status, const std::string& text,
+                     const Json& confirmed = Json());
 
 }  // namespace gateway
 
