@@ -351,6 +351,8 @@ TEST(GatewayConfig, EachFaultNamesItsKeyAndLine) {
        ":10: module[1].address: \"01\" is used twice"},
       {"[[module]]\nname = \"v\"\naddress = \"$1\"\npoll = [\"key\"]\ninterval = -1\n",
        ":5: module[0].interval: must be a number from 0 to 86400"},
+      {"[[module]]\nname = \"v\"\naddress = \"01234567890123456789\"\npoll = [\"key\"]\n",
+       ":3: module[0].address: must be 1 to 19"},
       {"[line]\n", "line.name"},
       {"x = [", ":1: "},
   };
