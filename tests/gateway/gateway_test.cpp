@@ -117,12 +117,13 @@ class Gateway : public ::testing::Test {
     const std::string answer = sim.control("state");
     return json::parse(answer.substr(answer.find('{')))["modules"][index];
   }
-  std::string settingsOnLine() {
-    static const std::regex setting(R"(in +#.. \S+ S)");
+  // The commands the module received that match `pattern`.
+  std::string onLine(const std::string& pattern) {
+    const std::regex command(pattern);
     std::string found;
     std::istringstream log(slurp(dir.path("line.log")));
     for (std::string line; std::getline(log, line);) {
-      if (std::regex_search(line, setting)) found += line + "\n";
+      if (std::regex_search(line, command)) found += line + "\n";
     }
     return found;
   }
@@ -137,9 +138,16 @@ TEST_F(Gateway, PublishesStatesAvailabilityAndDiscovery) {
            std::regex_match(j["time"].get<std::string>(),
                             std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)"));
   }));
+  // Polled every 0.2 s, published only when a value changed.
+  auto polls = [&] {
+    const std::string queries = onLine("01 QE");
+    return std::count(queries.begin(), queries.end(), '\n');
+  };
+  for (int i = 0; i < 500 && polls() < 5; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   sim.control("set @01 di 90");
   EXPECT_TRUE(seesJson(kLine + "/pump", [](const json& j) { return j["DigitalIn"] == 90; }));
-  // Polled every 0.2 s, published only when a value changed.
   EXPECT_EQ(probe->count(kLine + "/pump"), 2u);
   // The valve is polled again only when asked.
   sim.control("set @02 do 7");
@@ -195,6 +203,7 @@ TEST_F(Gateway, SettingsReachTheModuleAndAreAnswered) {
   ASSERT_TRUE(reply.has_value());
   EXPECT_EQ(reply->correlation, "id-1");
   EXPECT_FALSE(reply->retained);
+  EXPECT_FALSE(probe->waitFor(kLine + "/valve/response")->retained);
   EXPECT_TRUE(jsonWhere(reply->payload, [](const json& j) { return j["confirmed"] == true; }));
 }
 
@@ -224,7 +233,7 @@ TEST_F(Gateway, RefusedRequestsAreAnsweredAndPutNothingOnTheLine) {
              j["text"].get<std::string>().find(c.says) != std::string::npos;
     })) << c.says;
   }
-  EXPECT_EQ(settingsOnLine(), "");
+  EXPECT_EQ(onLine(R"(in +#.. \S+ S)"), "");
 }
 
 TEST_F(Gateway, AModuleIsOnlineOnlyWhileItAnswers) {
