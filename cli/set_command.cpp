@@ -10,10 +10,7 @@ namespace cli {
 namespace {
 
 void report_sent(Session& session) {
-  const ModuleRecord& record = session.record();
-  std::string line(record.CommandText, strnlen(record.CommandText, BT_COMMAND_LEN));
-  line.erase(line.find_last_not_of("\r\n") + 1);
-  std::cout << "sent " << line << " to " << session.port().label << '\n';
+  std::cout << "sent " << sent_line(session.record()) << " to " << session.port().label << '\n';
 }
 
 }  // namespace

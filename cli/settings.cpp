@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "exit_codes.h"
 
@@ -105,6 +106,12 @@ size_t print_capacity(size_t address_length) {
   // "#cc " + address + " S=" + text + LF CR must fit CommandText with its NUL.
   const size_t frame = 4 + address_length + 3 + 2;
   return BT_COMMAND_LEN - 1 > frame ? BT_COMMAND_LEN - 1 - frame : 0;
+}
+
+std::string sent_line(const ModuleRecord& record) {
+  std::string line(record.CommandText, strnlen(record.CommandText, BT_COMMAND_LEN));
+  line.erase(line.find_last_not_of("\r\n") + 1);
+  return line;
 }
 
 void check_print_text(const std::string& text, size_t address_length) {

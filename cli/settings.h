@@ -34,6 +34,9 @@ std::vector<int32_t> parse_arguments(const Setting& setting, const std::vector<s
 
 // The longest text `print` can send for an address of that length.
 size_t print_capacity(size_t address_length);
+// The command line a setting put in the record, without its line end.
+std::string sent_line(const ModuleRecord& record);
+
 // Throws Failure(kExitUsage) unless `text` is printable ASCII that fits.
 void check_print_text(const std::string& text, size_t address_length);
 

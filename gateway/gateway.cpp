@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "discovery.h"
 
@@ -302,7 +301,7 @@ void Gateway::poll(ModuleState& module) {
   module.failures_in_row = 0;
   log_.cleared(key, module.topic + ": answering again");
   module.values = std::move(values);
-  module.read_time = utc_time(read_at);
+  module.read_time = module.last_poll;
   publish_state(module, false);
   if (!module.online) {
     module.online = true;
@@ -348,22 +347,17 @@ void Gateway::apply(PendingSet& pending) {
     if (port_.device_gone()) lose_port("the device stopped working while sending a setting");
     return;
   }
-  std::string sent(record.CommandText, strnlen(record.CommandText, BT_COMMAND_LEN));
-  sent.erase(sent.find_last_not_of("\r\n") + 1);
-  // Outputs and directions can be read back: say whether the module took them.
+  // Outputs and directions can be read back, by the query of the same name:
+  // say whether the module took them.
   cli::Json confirmed;
-  const char* readback = request.setting == "digital-out" ? "digital-out"
-                         : request.setting == "direction" ? "direction"
-                                                          : nullptr;
-  if (readback != nullptr) {
-    const cli::Query& query = *cli::find_query(readback);
+  if (request.setting == "digital-out" || request.setting == "direction") {
+    const cli::Query& query = *cli::find_query(request.setting);
     ModuleRecord read{};
-    const int16_t got = port_.query(query, module.config.address, read);
-    const int16_t value = request.setting == "digital-out" ? read.DigitalOut : read.PortDirection;
-    confirmed = got == BT_OK && value == request.values[0];
+    const bool got = port_.query(query, module.config.address, read) == BT_OK;
+    confirmed = got && cli::record_fields(read, query.fields).front() == request.values[0];
   }
   poll(module);
-  answer(topic, request, BT_OK, "sent " + sent, confirmed);
+  answer(topic, request, BT_OK, "sent " + cli::sent_line(record), confirmed);
 }
 
 void Gateway::publish_diagnostics() {
