@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "standard_streams.h"
 
 namespace {
 
@@ -41,6 +42,13 @@ void add_format(CLI::App* command, Format& format, bool csv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything is opened, so the port never lands on descriptor 1; an
+  // output nobody can read is a failure, not a silent success.
+  if (standard_streams::guard() & standard_streams::kOutput) {
+    std::cerr << "brimtally: standard output is closed, so nothing could be shown; nothing was "
+                 "done (redirect it, e.g. >/dev/null)\n";
+    return kExitFailure;
+  }
   CLI::App app{"Talks to Brimtally I/O modules on a serial line through libbrimtally.",
                "brimtally"};
   app.footer(std::string(kExamples) + "\n" + kExitCodeHelp +

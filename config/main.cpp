@@ -6,10 +6,12 @@
 #include "dynamic_library.h"
 #include "qt_message_boxes.h"
 #include "qt_program_exit.h"
+#include "standard_streams.h"
 #include "system_clock.h"
 #include "top_form.h"
 
 int main(int argc, char* argv[]) {
+  standard_streams::guard();
   QApplication app(argc, argv);
   QtMessageBoxes boxes;
   QtProgramExit exit;

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "gateway.h"
+#include "standard_streams.h"
 
 namespace {
 
@@ -37,6 +38,8 @@ bool read_password(const std::string& path, std::string& password) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The log is standard error; a closed one must not become the port.
+  standard_streams::guard();
   CLI::App app{
       "brimtally-gateway: polls the Brimtally modules of one serial line and publishes them "
       "to an MQTT broker; settings come back over MQTT.\n"

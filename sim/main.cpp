@@ -3,8 +3,10 @@
 
 #include "options.h"
 #include "simulator.h"
+#include "standard_streams.h"
 
 int main(int argc, char** argv) {
+  standard_streams::guard();
   sim::ParseResult parsed = sim::parseOptions(argc, argv);
   if (!parsed.options) {
     std::fputs(parsed.message.c_str(), parsed.exitCode == 0 ? stdout : stderr);
