@@ -3,23 +3,21 @@
 #include <unistd.h>
 
 #include <algorithm>
-
-#include "discovery.h"
+#include <cmath>
 
 namespace gateway {
 
 namespace {
 
-constexpr auto kDiagnosticsEvery = std::chrono::seconds(10);
-constexpr size_t kLargestPayload = 4096;
+// Paho's connect time-out, the look at what failed, and some slack: an
+// attempt that has said nothing by then is stuck.
+constexpr auto kAttemptBound = std::chrono::seconds(20);
 constexpr const char* kHomeAssistantStatus = "homeassistant/status";
 
 LinkOptions link_options(const Config& config, const std::string& line_topic,
                          const std::string& password) {
-  char host[256] = "";
-  gethostname(host, sizeof host - 1);
   LinkOptions options;
-  options.client_id = "brimtally-gateway-" + config.line.name + "-" + host;
+  options.client_id = client_id(config);
   options.will_topic = line_topic + "/state";
   options.subscriptions = {line_topic + "/+/set/+", line_topic + "/+/get"};
   if (config.mqtt.homeassistant) options.subscriptions.push_back(kHomeAssistantStatus);
@@ -27,22 +25,31 @@ LinkOptions link_options(const Config& config, const std::string& line_topic,
   return options;
 }
 
-double seconds(Clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
-
-std::string now_text() {
-  return utc_time(std::chrono::system_clock::now());
+std::string seconds_text(std::chrono::milliseconds wait) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g s", static_cast<double>(wait.count()) / 1000);
+  return text;
 }
 
 }  // namespace
 
+std::string client_id(const Config& config) {
+  char host[256] = "";
+  gethostname(host, sizeof host - 1);
+  std::string id = "brimtally-gateway-" + config.line.name + "-" + host;
+  // Lines of the same name under other base topics are other lines.
+  if (config.mqtt.base_topic != MqttConfig().base_topic) id += "-" + config.mqtt.base_topic;
+  return id;
+}
+
 Gateway::Gateway(const Config& config, const std::string& password, Mailbox& mailbox)
     : config_(config),
       line_topic_(config.mqtt.base_topic + "/" + config.line.name),
+      client_id_(client_id(config)),
       mailbox_(mailbox),
       link_(config.mqtt, link_options(config, line_topic_, password), mailbox),
-      port_(config.line) {
+      port_(config.line),
+      broker_(kAttemptBound) {
   for (const ModuleConfig& module : config.modules) modules_.emplace_back(module, line_topic_);
 }
 
@@ -50,28 +57,26 @@ int Gateway::run() {
   const auto start = Clock::now();
   window_start_ = start;
   diagnostics_due_ = start + kDiagnosticsEvery;
-  connecting_ = true;
-  link_.connect();
+  connect_broker();
   open_port();
-  notify_.ready("polling " + std::to_string(modules_.size()) + " module(s) on " + port_.label());
+  notify_.ready("connecting to the broker " + config_.mqtt.broker);
   while (!stopping_) {
-    notify_.heartbeat();
     const Clock::time_point now = Clock::now();
+    // The watchdog vouches that the loop turns and the broker is being
+    // served: connected, or reconnecting on schedule.
+    if (broker_.on_schedule(now)) notify_.heartbeat();
     // With work waiting, only take what has arrived; otherwise sleep until
     // the next thing is due.
     for (const Letter& letter : mailbox_.collect(next_wake(now))) handle(letter);
     if (stopping_) break;
     const Clock::time_point after = Clock::now();
-    if (!connecting_ && !link_.connected() && after >= broker_retry_at_) {
-      connecting_ = true;
-      link_.connect();
-    }
+    if (broker_.attempt_due(after)) connect_broker();
     if (!port_.is_open()) {
       if (after >= port_retry_at_) open_port();
-    } else if (!pending_.empty()) {
-      PendingSet pending = std::move(pending_.front());
-      pending_.pop_front();
+    } else if (settings_turn()) {
+      PendingSet pending = settings_.pop();
       apply(pending);
+      last_setting_end_ = Clock::now();
     } else {
       auto due = std::min_element(
           modules_.begin(), modules_.end(),
@@ -91,11 +96,20 @@ int Gateway::run() {
   return 0;
 }
 
+bool Gateway::settings_turn() const {
+  // Between two settings, every poll that was due when the last one ended
+  // goes first: however many settings arrive, a module waits for at most
+  // one of them beyond its interval.
+  return !settings_.empty() && std::none_of(modules_.begin(), modules_.end(), [&](const auto& m) {
+    return m.next_due <= last_setting_end_;
+  });
+}
+
 Clock::time_point Gateway::next_wake(Clock::time_point now) const {
   Clock::time_point wake = std::min(now + notify_.longest_sleep(), diagnostics_due_);
-  if (!connecting_ && !link_.connected()) wake = std::min(wake, broker_retry_at_);
+  if (broker_.state() == BrokerSession::State::kWaiting) wake = std::min(wake, broker_.retry_at());
   if (!port_.is_open()) return std::min(wake, port_retry_at_);
-  if (!pending_.empty()) return now;
+  if (!settings_.empty()) return now;
   for (const ModuleState& module : modules_) wake = std::min(wake, module.next_due);
   return wake;
 }
@@ -106,24 +120,14 @@ void Gateway::handle(const Letter& letter) {
       stopping_ = true;
       return;
     case Letter::Kind::kConnected:
-      on_connected();
+      on_connected(letter.code == 1);
       return;
-    case Letter::Kind::kConnectFailed: {
-      const bool login =
-          letter.code == 4 || letter.code == 5 || letter.code == 134 || letter.code == 135;
-      log_.fault("broker", login ? "the broker " + config_.mqtt.broker + " refused the login of " +
-                                       "user \"" + config_.mqtt.username +
-                                       "\" (bad user name or password, or not authorized); "
-                                       "retrying with backoff"
-                                 : "cannot connect to the broker " + config_.mqtt.broker + " (" +
-                                       letter.text + "); retrying with backoff");
-      retry_broker();
+    case Letter::Kind::kConnectFailed:
+      on_broker_ended(letter);
       return;
-    }
     case Letter::Kind::kConnectionLost:
-      log_.fault("broker",
-                 "lost the broker " + config_.mqtt.broker + "; reconnecting with backoff");
-      retry_broker();
+      // Paho may report one end twice (a DISCONNECT, then the socket).
+      if (broker_.connected()) on_broker_ended(letter);
       return;
     case Letter::Kind::kMessage:
       try {
@@ -136,20 +140,67 @@ void Gateway::handle(const Letter& letter) {
   }
 }
 
-void Gateway::retry_broker() {
-  connecting_ = false;
-  broker_retry_at_ = Clock::now() + broker_backoff_.next();
+void Gateway::connect_broker() {
+  broker_.attempting(Clock::now());
+  link_.connect();
 }
 
-void Gateway::on_connected() {
-  connecting_ = false;
+void Gateway::tell_status() {
+  const std::string line = std::to_string(modules_.size()) + " module(s) on " + port_.label() +
+                           (port_.is_open() ? "" : " (port not open)");
+  if (broker_.connected()) {
+    notify_.status("connected to " + config_.mqtt.broker + "; polling " + line);
+  } else {
+    notify_.status("reconnecting to " + config_.mqtt.broker + " (" + broker_trouble_ +
+                   "); polling " + line);
+  }
+}
+
+void Gateway::on_broker_ended(const Letter& letter) {
+  const bool lost = letter.kind == Letter::Kind::kConnectionLost;
+  link_.down();
+  const std::chrono::milliseconds wait = broker_.ended(Clock::now(), letter.login_refused);
+  broker_trouble_ = letter.text;
+  std::string message;
+  if (letter.login_refused) {
+    message = "the broker " + config_.mqtt.broker + " refused the login" +
+              (config_.mqtt.username.empty() ? std::string()
+                                             : " of user \"" + config_.mqtt.username + "\"") +
+              " (" + letter.text +
+              "): check username, password_file and the broker's users; retrying every 30 s "
+              "to 5 min, since only a fix on either side helps";
+  } else if (lost) {
+    message = "lost the broker " + config_.mqtt.broker + ": " + letter.text;
+    // A broker may drop a client without saying why, as mosquitto does when
+    // another client takes its session.
+    if (letter.code == 0 || letter.code == 0x8E) {
+      message += letter.code == 0
+                     ? " (the broker went away, the network failed, or another client "
+                       "connected with this gateway's client id " +
+                           client_id_ + ")"
+                     : "; another client connected with this gateway's client id " + client_id_;
+    }
+    message += "; reconnecting in " + seconds_text(wait);
+  } else if (letter.code == 1 && letter.text.find("3.1.1") != std::string::npos) {
+    message = letter.text;
+  } else {
+    message = "cannot connect to the broker " + config_.mqtt.broker + ": " + letter.text +
+              "; retrying with backoff (0.5 s, doubling to 30 s)";
+  }
+  // Said once: a broker that stays away is not news again until it is back.
+  log_.fault("broker", message);
+  tell_status();
+}
+
+void Gateway::on_connected(bool resumed) {
+  broker_.up(Clock::now());
   link_.up();
-  broker_backoff_.reset();
   if (ever_connected_) ++broker_reconnects_;
   ever_connected_ = true;
-  const std::string connected =
-      "connected to the broker " + config_.mqtt.broker + " as " + line_topic_;
+  const std::string connected = "connected to the broker " + config_.mqtt.broker + " as " +
+                                line_topic_ + (resumed ? " (session resumed)" : "");
   if (!log_.cleared("broker", connected)) log_.info(connected);
+  tell_status();
   link_.subscribe();
   // A broker without persistence has lost everything retained: all again.
   link_.publish(line_topic_ + "/state", "online", true);
@@ -159,235 +210,8 @@ void Gateway::on_connected() {
   }
   if (config_.mqtt.homeassistant) publish_discovery();
   publish_diagnostics();
-}
-
-void Gateway::handle_message(const Letter& letter) {
-  if (letter.topic == kHomeAssistantStatus) {
-    if (letter.payload == "online") publish_discovery();
-    return;
-  }
-  // <line topic>/<module>/get or <line topic>/<module>/set/<setting>
-  if (letter.topic.rfind(line_topic_ + "/", 0) != 0) return;
-  const std::string rest = letter.topic.substr(line_topic_.size() + 1);
-  const size_t slash = rest.find('/');
-  if (slash == std::string::npos) return;
-  const std::string name = rest.substr(0, slash);
-  const std::string action = rest.substr(slash + 1);
-  if (action != "get" && action.rfind("set/", 0) != 0) return;
-  ModuleState* module = find_module(name);
-  if (action == "get") {
-    if (module != nullptr) module->next_due = Clock::now();
-    return;
-  }
-  SetRequest request;
-  request.response_topic = letter.response_topic;
-  request.correlation = letter.correlation;
-  const std::string response_topic = line_topic_ + "/" + name + "/response";
-  try {
-    if (letter.payload.size() > kLargestPayload) {
-      request.setting = action.substr(4);
-      throw Refusal("the payload is over 4096 bytes");
-    }
-    if (module == nullptr) {
-      request.setting = action.substr(4);
-      throw Refusal("no module \"" + name + "\" on " + line_topic_);
-    }
-    parse_set(action.substr(4), letter.payload, module->config.address.size(), request);
-    if (letter.retained) {
-      throw Refusal("a retained command is never carried out; publish it without the retain flag");
-    }
-  } catch (const Refusal& refusal) {
-    log_.info(letter.topic + ": refused: " + refusal.what());
-    answer(response_topic, request, kRefusedStatus, refusal.what());
-    return;
-  }
-  if (!port_.is_open()) {
-    answer(response_topic, request, BT_NO_PORT, port_.label() + " is not open; nothing sent");
-    return;
-  }
-  pending_.push_back({std::move(request), module});
-}
-
-ModuleState* Gateway::find_module(const std::string& name) {
-  for (ModuleState& module : modules_) {
-    if (module.config.name == name) return &module;
-  }
-  return nullptr;
-}
-
-void Gateway::answer(const std::string& topic, const SetRequest& request, int status,
-                     const std::string& text, const cli::Json& confirmed) {
-  const std::string body = response(request, status, text, confirmed);
-  link_.publish(topic, body, false);
-  if (!request.response_topic.empty()) {
-    link_.publish(request.response_topic, body, false, request.correlation);
-  }
-}
-
-void Gateway::open_port() {
-  const std::string why = port_.open();
-  if (!why.empty()) {
-    log_.fault("port", port_.label() + ": " + why + "; retrying with backoff");
-    port_retry_at_ = Clock::now() + port_backoff_.next();
-    return;
-  }
-  port_backoff_.reset();
-  if (ever_opened_) ++port_reconnects_;
-  ever_opened_ = true;
-  log_.cleared("port", port_.label() + ": open again");
-  const Clock::time_point now = Clock::now();
-  for (ModuleState& module : modules_) module.next_due = now;
-}
-
-void Gateway::lose_port(const std::string& why) {
-  port_.close();
-  for (const PendingSet& pending : pending_) {
-    answer(pending.module->topic + "/response", pending.request, BT_NO_PORT,
-           port_.label() + " was lost; nothing sent");
-  }
-  pending_.clear();
-  log_.fault("port", port_.label() + ": " + why + "; reopening with backoff");
-  port_retry_at_ = Clock::now() + port_backoff_.next();
-  for (ModuleState& module : modules_) {
-    module.failures_in_row = 0;
-    if (module.online) {
-      module.online = false;
-      publish_availability(module);
-    }
-  }
-}
-
-void Gateway::poll(ModuleState& module) {
-  const Clock::time_point start = Clock::now();
-  if (module.last_start != Clock::time_point{}) {
-    cycle_sum_ += start - module.last_start;
-    ++cycles_;
-  }
-  module.last_start = start;
-  module.next_due = start + std::chrono::duration_cast<Clock::duration>(
-                                std::chrono::duration<double>(module.config.interval));
-  cli::Json values = cli::Json::object();
-  int16_t status = BT_OK;
-  const cli::Query* failed_query = nullptr;
-  ModuleRecord record{};
-  for (const cli::Query* query : module.queries) {
-    status = port_.query(*query, module.config.address, record);
-    if (status != BT_OK) {
-      failed_query = query;
-      break;
-    }
-    values.update(cli::record_fields(record, query->fields));
-  }
-  const auto read_at = std::chrono::system_clock::now();
-  busy_ += Clock::now() - start;
-  module.last_poll = utc_time(read_at);
-  ++module.polls;
-  const std::string key = "module " + module.config.name;
-  if (failed_query != nullptr) {
-    ++module.failed;
-    if (status == BT_NO_REPLY && port_.device_gone()) {
-      lose_port("the device stopped working (unplugged or closed at the far end)");
-      return;
-    }
-    log_.fault(key, module.topic + ": " + std::string(failed_query->name) + " at address " +
-                        module.config.address + " failed with status " + std::to_string(status) +
-                        (status == BT_NO_REPLY ? " (no reply)" : " (bad reply)"));
-    if (++module.failures_in_row >= kFailuresOffline && module.online) {
-      module.online = false;
-      publish_availability(module);
-    }
-    return;
-  }
-  module.failures_in_row = 0;
-  log_.cleared(key, module.topic + ": answering again");
-  module.values = std::move(values);
-  module.read_time = module.last_poll;
-  publish_state(module, false);
-  if (!module.online) {
-    module.online = true;
-    publish_availability(module);
-  }
-}
-
-void Gateway::publish_state(ModuleState& module, bool force) {
-  const Clock::time_point now = Clock::now();
-  const bool stale =
-      now - module.published_at >= std::chrono::duration<double>(config_.mqtt.refresh);
-  if (!force && !stale && module.values == module.published) return;
-  link_.publish(module.topic, module.state().dump(), true);
-  module.published = module.values;
-  module.published_at = now;
-}
-
-void Gateway::publish_availability(const ModuleState& module) {
-  link_.publish(module.topic + "/availability", module.online ? "online" : "offline", true);
-}
-
-void Gateway::publish_discovery() {
-  for (const ModuleState& module : modules_) {
-    for (const DiscoveryMessage& message : discovery_messages(
-             config_.mqtt.base_topic, config_.line.name, module.config.name, module.fields)) {
-      link_.publish(message.topic, message.config.dump(), true);
-    }
-  }
-}
-
-void Gateway::apply(PendingSet& pending) {
-  SetRequest& request = pending.request;
-  ModuleState& module = *pending.module;
-  const std::string topic = module.topic + "/response";
-  ModuleRecord record{};
-  const Clock::time_point start = Clock::now();
-  const int16_t status =
-      port_.set(request.entry, request.values, request.text, module.config.address, record);
-  busy_ += Clock::now() - start;
-  if (status != BT_OK) {
-    answer(topic, request, status,
-           "the library answered status " + std::to_string(status) + "; nothing confirmed");
-    if (port_.device_gone()) lose_port("the device stopped working while sending a setting");
-    return;
-  }
-  // Outputs and directions can be read back, by the query of the same name:
-  // say whether the module took them.
-  cli::Json confirmed;
-  if (request.setting == "digital-out" || request.setting == "direction") {
-    const cli::Query& query = *cli::find_query(request.setting);
-    ModuleRecord read{};
-    const bool got = port_.query(query, module.config.address, read) == BT_OK;
-    confirmed = got && cli::record_fields(read, query.fields).front() == request.values[0];
-  }
-  poll(module);
-  answer(topic, request, BT_OK, "sent " + cli::sent_line(record), confirmed);
-}
-
-void Gateway::publish_diagnostics() {
-  const Clock::time_point now = Clock::now();
-  cli::Json modules = cli::Json::object();
-  for (const ModuleState& module : modules_) {
-    modules[module.config.name] = {
-        {"polls", module.polls},
-        {"failed", module.failed},
-        {"online", module.online},
-        {"last_poll", module.last_poll.empty() ? cli::Json() : cli::Json(module.last_poll)}};
-  }
-  const double window = seconds(now - window_start_);
-  // The mean time between two polls of one module over the window.
-  cli::Json cycle;
-  if (cycles_ > 0) cycle = seconds(cycle_sum_) * 1000 / static_cast<double>(cycles_);
-  cli::Json body = {{"time", now_text()},
-                    {"port", port_.label()},
-                    {"port_open", port_.is_open()},
-                    {"cycle_ms", cycle},
-                    {"busy", window > 0 ? std::min(1.0, seconds(busy_) / window) : 0.0},
-                    {"broker_reconnects", broker_reconnects_},
-                    {"port_reconnects", port_reconnects_},
-                    {"modules", modules}};
-  link_.publish(line_topic_ + "/diagnostics", body.dump(), true);
-  window_start_ = now;
-  busy_ = {};
-  cycle_sum_ = {};
-  cycles_ = 0;
-  diagnostics_due_ = now + kDiagnosticsEvery;
+  // Then the responses that fell due while we were away.
+  link_.send_kept();
 }
 
 }  // namespace gateway

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "broker_session.h"
 #include "event_log.h"
 #include "gateway_config.h"
 #include "line_port.h"
@@ -17,24 +18,11 @@
 #include "mqtt_link.h"
 #include "service_notify.h"
 #include "set_request.h"
+#include "settings_queue.h"
 
 namespace gateway {
 
-// Waits that double after each failure, from `first` up to `longest`.
-class Backoff {
- public:
-  Backoff(std::chrono::milliseconds first, std::chrono::milliseconds longest)
-      : first_(first), longest_(longest), next_(first) {}
-  std::chrono::milliseconds next() {
-    const auto wait = next_;
-    next_ = std::min(next_ * 2, longest_);
-    return wait;
-  }
-  void reset() { next_ = first_; }
-
- private:
-  std::chrono::milliseconds first_, longest_, next_;
-};
+inline constexpr auto kDiagnosticsEvery = std::chrono::seconds(10);
 
 class Gateway {
  public:
@@ -43,45 +31,52 @@ class Gateway {
   int run();
 
  private:
-  struct PendingSet {
-    SetRequest request;
-    ModuleState* module;
-  };
-
+  // The loop and the broker (gateway.cpp).
   void handle(const Letter& letter);
+  void on_connected(bool resumed);
+  void on_broker_ended(const Letter& letter);
+  void connect_broker();
+  void tell_status();
+  bool settings_turn() const;
+  Clock::time_point next_wake(Clock::time_point now) const;
+
+  // Requests from the broker (gateway_requests.cpp).
   void handle_message(const Letter& letter);
-  void on_connected();
-  void retry_broker();
-  void open_port();
-  void lose_port(const std::string& why);
-  void poll(ModuleState& module);
+  void handle_get(ModuleState& module, const SetRequest& request);
   void apply(PendingSet& pending);
   void answer(const std::string& topic, const SetRequest& request, int status,
               const std::string& text, const cli::Json& confirmed = cli::Json());
+  ModuleState* find_module(const std::string& name);
+
+  // The line and what is published of it (gateway_polling.cpp).
+  void open_port();
+  void lose_port(const std::string& why);
+  void poll(ModuleState& module);
+  void answer_get(ModuleState& module, int16_t status, const std::string& text);
   void publish_state(ModuleState& module, bool force);
   void publish_availability(const ModuleState& module);
   void publish_discovery();
   void publish_diagnostics();
-  ModuleState* find_module(const std::string& name);
-  Clock::time_point next_wake(Clock::time_point now) const;
 
   Config config_;
   std::string line_topic_;
+  std::string client_id_;
   EventLog log_;
   Mailbox& mailbox_;
   MqttLink link_;
   LinePort port_;
   ServiceNotify notify_;
   std::deque<ModuleState> modules_;
-  std::deque<PendingSet> pending_;
+  SettingsQueue settings_;
+  // When the last setting ended: the polls due by then go before the next.
+  Clock::time_point last_setting_end_{};
 
   bool stopping_ = false;
-  bool connecting_ = false;
+  BrokerSession broker_;
+  std::string broker_trouble_;  // why the broker is not connected, for STATUS=
   bool ever_connected_ = false;
   bool ever_opened_ = false;
-  Backoff broker_backoff_{std::chrono::milliseconds(500), std::chrono::seconds(30)};
   Backoff port_backoff_{std::chrono::milliseconds(500), std::chrono::seconds(10)};
-  Clock::time_point broker_retry_at_{};
   Clock::time_point port_retry_at_{};
 
   // Diagnostics: counts since start, and times over the current window.
@@ -93,6 +88,10 @@ class Gateway {
   uint64_t cycles_ = 0;
   Clock::time_point diagnostics_due_;
 };
+
+// The client id of a line's gateway on this host: unique per line and host,
+// the same from one start to the next, so the broker's session for it lasts.
+std::string client_id(const Config& config);
 
 }  // namespace gateway
 

@@ -4,8 +4,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <set>
 
+#include "broker_address.h"
 #include "exit_codes.h"
 #include "queries.h"
 #include "session.h"
@@ -119,14 +123,18 @@ bool valid_base_topic(const std::string& topic) {
   return topic.find_first_of("+#") == std::string::npos && topic.find('\0') == std::string::npos;
 }
 
+// A file the gateway will read: named in the fault when it cannot be.
+void readable(TableReader& r, const std::string& key, const std::string& path) {
+  if (!path.empty() && access(path.c_str(), R_OK) != 0) {
+    r.fault(key, "cannot be read: " + path + " (" + std::strerror(errno) + ")");
+  }
+}
+
 void read_mqtt(TableReader& r, MqttConfig& mqtt) {
   r.text("broker", mqtt.broker, false);
-  const bool tls = mqtt.broker.rfind("mqtts://", 0) == 0;
-  if (!tls && mqtt.broker.rfind("mqtt://", 0) != 0) {
-    r.fault("broker", "must be mqtt://HOST[:PORT] or mqtts://HOST[:PORT]");
-  } else if (mqtt.broker.size() <= (tls ? 8u : 7u)) {
-    r.fault("broker", "names no host");
-  }
+  const BrokerAddress broker = parse_broker(mqtt.broker);
+  const bool tls = broker.tls;
+  if (!broker.fault.empty()) r.fault("broker", "\"" + mqtt.broker + "\" " + broker.fault);
   r.text("base_topic", mqtt.base_topic, false);
   if (!valid_base_topic(mqtt.base_topic)) {
     r.fault("base_topic", "must be topic levels without '+', '#' or empty levels");
@@ -137,15 +145,22 @@ void read_mqtt(TableReader& r, MqttConfig& mqtt) {
   r.text("username", mqtt.username, false);
   r.text("password_file", mqtt.password_file, false);
   r.text("ca_file", mqtt.ca_file, false);
+  r.text("cert_file", mqtt.cert_file, false);
+  r.text("key_file", mqtt.key_file, false);
+  r.integer("session_expiry", mqtt.session_expiry, 0, 86400);
   if (!mqtt.password_file.empty() && mqtt.username.empty()) {
     r.fault("password_file", "is given without a username");
   }
-  if (!mqtt.password_file.empty() && access(mqtt.password_file.c_str(), R_OK) != 0) {
-    r.fault("password_file", "cannot be read: " + mqtt.password_file);
+  readable(r, "password_file", mqtt.password_file);
+  for (const auto& [key, path] : {std::pair{"ca_file", mqtt.ca_file},
+                                  {"cert_file", mqtt.cert_file},
+                                  {"key_file", mqtt.key_file}}) {
+    if (!path.empty() && !tls) r.fault(key, "is used only with an mqtts:// broker");
+    readable(r, key, path);
   }
-  if (!mqtt.ca_file.empty() && !tls) r.fault("ca_file", "is used only with an mqtts:// broker");
-  if (!mqtt.ca_file.empty() && access(mqtt.ca_file.c_str(), R_OK) != 0) {
-    r.fault("ca_file", "cannot be read: " + mqtt.ca_file);
+  if (mqtt.cert_file.empty() != mqtt.key_file.empty()) {
+    r.fault(mqtt.cert_file.empty() ? "key_file" : "cert_file",
+            "needs its partner: give both cert_file and key_file");
   }
 }
 
@@ -158,10 +173,12 @@ void read_line(TableReader& r, LineConfig& line) {
   if (!line.port.empty()) {
     try {
       cli::choose_port(line.port);
-    } catch (const cli::Failure&) {
-      r.fault("port",
-              "must be 1, 2, COM1, COM2, a device path, rfc2217://HOST:PORT or "
-              "tcp://HOST:PORT");
+    } catch (const cli::Failure& failure) {
+      // The tool's text names its option; here the key says where.
+      std::string why = failure.what();
+      const std::string option = "--port " + line.port + ": ";
+      if (why.rfind(option, 0) == 0) why.erase(0, option.size());
+      r.fault("port", "\"" + line.port + "\": " + why);
     }
   }
   int baud = static_cast<int>(line.baud);
@@ -188,9 +205,10 @@ void read_module(TableReader& r, ModuleConfig& module) {
     for (const toml::node& entry : *poll) {
       const auto name = entry.value<std::string>();
       if (!name || cli::find_query(*name) == nullptr) {
-        r.fault("poll",
-                "has an unknown query; queries: all-io min-max digital-in digital-out "
-                "direction configuration frequency totalizer serial-number key");
+        std::string known;
+        for (const std::string& query : cli::query_names()) known += " " + query;
+        r.fault("poll", (name ? "has the unknown query \"" + *name + "\"" : "holds a non-string") +
+                            "; queries:" + known);
       } else if (std::count(module.poll.begin(), module.poll.end(), *name)) {
         r.fault("poll", "names " + *name + " twice");
       } else {
@@ -214,6 +232,16 @@ bool valid_segment(const std::string& name) {
 LoadedConfig load_config(const std::string& path) {
   LoadedConfig loaded;
   std::vector<ConfigFault>& faults = loaded.faults;
+  // toml++ reads a directory as an empty file: say what it is instead.
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    faults.push_back({"", 0, "is a directory, not a configuration file"});
+    return loaded;
+  }
+  if (access(path.c_str(), R_OK) != 0) {
+    faults.push_back({"", 0, std::string("cannot be read (") + std::strerror(errno) + ")"});
+    return loaded;
+  }
   toml::table root;
   try {
     root = toml::parse_file(path);

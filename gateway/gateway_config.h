@@ -18,6 +18,13 @@ struct MqttConfig {
   std::string username;  // empty: no login
   std::string password_file;
   std::string ca_file;
+  // A client certificate and its key (mqtts:// only), for brokers that
+  // take the certificate as the login.
+  std::string cert_file;
+  std::string key_file;
+  // Seconds the broker keeps our session, and the requests for us, while we
+  // are away (MQTT 5).
+  int session_expiry = 30;
 };
 
 struct LineConfig {

@@ -24,12 +24,9 @@ std::string LinePort::open() {
     return "";
   }
   btPortClose();
-  if (port_.device.find("://") != std::string::npos) {
-    return "the serial device server did not answer";
-  }
   const cli::DeviceProblem problem = cli::diagnose_device(port_.device);
   if (problem.what.empty()) return "it could not be opened or set up as a serial port";
-  return problem.what;
+  return problem.what + "; " + problem.advice;
 }
 
 void LinePort::close() {

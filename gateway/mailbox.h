@@ -23,8 +23,17 @@ struct Letter {
   bool retained = false;
   std::string response_topic{};  // MQTT 5 request/response, when given
   std::string correlation{};
-  int code = 0;        // kConnectFailed: the broker's or client's code
-  std::string text{};  // what failed
+  bool has_response_topic = false;  // given, even if empty
+  // MQTT 5 message expiry: when the message stops being valid; none when
+  // the publisher gave no expiry.
+  bool expires = false;
+  Clock::time_point expires_at{};
+  // kConnectFailed: the broker's reason code or the client's code;
+  // kConnectionLost: the reason code of the broker's DISCONNECT, 0 when the
+  // connection just broke; kConnected: 1 when the broker kept our session.
+  int code = 0;
+  bool login_refused = false;  // kConnectFailed: bad user, password or certificate
+  std::string text{};          // what failed, in words
 };
 
 class Mailbox {

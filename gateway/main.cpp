@@ -7,10 +7,16 @@
 #include <sstream>
 #include <thread>
 
+#include "broker_address.h"
 #include "gateway.h"
+#include "line_lock.h"
+#include "session.h"
 #include "standard_streams.h"
 
 namespace {
+
+// Another gateway serves the line or its port already.
+constexpr int kExitLineServed = 3;
 
 // Stop signals are taken by one thread and posted to the main loop, so a
 // stop never lands in the middle of a transaction or a publish.
@@ -61,7 +67,7 @@ int main(int argc, char** argv) {
 
   const gateway::LoadedConfig loaded = gateway::load_config(config_path);
   for (const gateway::ConfigFault& fault : loaded.faults) {
-    std::cerr << config_path << ":" << fault.line << ": "
+    std::cerr << config_path << (fault.line > 0 ? ":" + std::to_string(fault.line) : "") << ": "
               << (fault.key.empty() ? "" : fault.key + ": ") << fault.what << "\n";
   }
   if (!loaded.faults.empty()) return 2;
@@ -74,6 +80,23 @@ int main(int argc, char** argv) {
   if (!mqtt.password_file.empty() && !read_password(mqtt.password_file, password)) {
     std::cerr << "brimtally-gateway: " << mqtt.password_file << ": cannot be read\n";
     return 1;
+  }
+  // A second gateway for a line already served must leave the broker and
+  // the port alone: no will, no state, no availability. A line is its
+  // topic on its broker; a port is one device whichever name reaches it.
+  const gateway::Config& config = loaded.config;
+  const std::string line = config.mqtt.base_topic + "/" + config.line.name;
+  const std::string broker = gateway::paho_uri(gateway::parse_broker(config.mqtt.broker));
+  gateway::LineLock lock;
+  for (const auto& [key, what] :
+       {std::pair{"line:" + broker + "/" + line, "the line " + line + " on " + config.mqtt.broker},
+        {"port:" + gateway::port_identity(cli::choose_port(config.line.port).device),
+         "the port " + config.line.port}}) {
+    const std::string taken = lock.take(key, what);
+    if (!taken.empty()) {
+      std::cerr << "brimtally-gateway: " << taken << "\n";
+      return kExitLineServed;
+    }
   }
   signal(SIGPIPE, SIG_IGN);
   gateway::Mailbox mailbox;

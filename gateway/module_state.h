@@ -17,6 +17,14 @@ namespace gateway {
 
 // Failed polls in a row after which a module is offline.
 inline constexpr int kFailuresOffline = 3;
+// MQTT 5 requesters of one module's get answered by one poll, at most.
+inline constexpr size_t kGetRequesters = 16;
+
+// Where an MQTT 5 requester wants its answer.
+struct Requester {
+  std::string topic;
+  std::string correlation;
+};
 
 struct ModuleState {
   explicit ModuleState(const ModuleConfig& config, const std::string& line_topic);
@@ -32,6 +40,11 @@ struct ModuleState {
   Clock::time_point published_at{};
   bool online = false;
   int failures_in_row = 0;
+
+  // A get asked for a poll now, whose state goes out changed or not, and
+  // those who want it on their response topic.
+  bool get_asked = false;
+  std::vector<Requester> get_requesters;
 
   Clock::time_point next_due{};
   Clock::time_point last_start{};

@@ -1,12 +1,16 @@
 #include "mqtt_link.h"
 
 #include <chrono>
+#include <cstdio>
+
+#include "broker_probe.h"
 
 namespace gateway {
 
 namespace {
 
 constexpr auto kCloseBound = std::chrono::seconds(3);
+constexpr auto kProbeBound = std::chrono::seconds(2);
 constexpr int kQos = 1;
 
 std::string property_text(const mqtt::properties& props, mqtt::property::code code) {
@@ -14,41 +18,62 @@ std::string property_text(const mqtt::properties& props, mqtt::property::code co
   return mqtt::get<std::string>(props, code);
 }
 
-}  // namespace
-
-std::string paho_uri(const std::string& broker) {
-  const bool tls = broker.rfind("mqtts://", 0) == 0;
-  std::string rest = broker.substr(tls ? 8 : 7);
-  if (!rest.empty() && rest.back() == '/') rest.pop_back();
-  const size_t bracket = rest.rfind(']');
-  const size_t colon = rest.rfind(':');
-  if (colon == std::string::npos || (bracket != std::string::npos && colon < bracket)) {
-    rest += tls ? ":8883" : ":1883";
-  }
-  return (tls ? "ssl://" : "tcp://") + rest;
+std::string reason_text(int reason) {
+  char code[8];
+  std::snprintf(code, sizeof code, "0x%02X", reason);
+  return std::string(code) + ": " + mqtt::exception::reason_code_str(reason);
 }
 
+// CONNACK codes that mean the broker will not have this user, password or
+// certificate: MQTT 3.1.1's 4 and 5, MQTT 5's 0x86, 0x87 and 0x8C.
+bool login_refusal(int code) {
+  return code == 4 || code == 5 || code == 0x86 || code == 0x87 || code == 0x8C;
+}
+
+}  // namespace
+
 MqttLink::MqttLink(const MqttConfig& config, LinkOptions options, Mailbox& mailbox)
-    : config_(config), options_(std::move(options)), mailbox_(mailbox) {
+    : config_(config),
+      address_(parse_broker(config.broker)),
+      options_(std::move(options)),
+      mailbox_(mailbox) {
   make_client();
 }
 
 void MqttLink::make_client() {
-  client_ = std::make_unique<mqtt::async_client>(paho_uri(config_.broker), options_.client_id,
+  client_ = std::make_unique<mqtt::async_client>(paho_uri(address_), options_.client_id,
                                                  mqtt::create_options(version_));
   client_version_ = version_;
   client_->set_connection_lost_handler([this](const std::string& cause) {
     connected_ = false;
-    mailbox_.post({.kind = Letter::Kind::kConnectionLost, .text = cause});
+    mailbox_.post({.kind = Letter::Kind::kConnectionLost,
+                   .text = "the connection broke" + (cause.empty() ? "" : ": " + cause)});
+  });
+  // An MQTT 5 broker that ends the connection says why, in a DISCONNECT
+  // packet: Paho reports that here, never as a lost connection.
+  client_->set_disconnected_handler([this](const mqtt::properties& props, mqtt::ReasonCode code) {
+    connected_ = false;
+    const std::string why = property_text(props, mqtt::property::REASON_STRING);
+    mailbox_.post({.kind = Letter::Kind::kConnectionLost,
+                   .code = static_cast<int>(code),
+                   .text = "the broker disconnected us (" + reason_text(code) +
+                           (why.empty() ? "" : ", \"" + why + "\"") + ")"});
   });
   client_->set_message_callback([this](mqtt::const_message_ptr message) {
     const mqtt::properties& props = message->get_properties();
-    mailbox_.post({.kind = Letter::Kind::kMessage,
-                   .topic = message->get_topic(),
-                   .payload = message->to_string(),
-                   .retained = message->is_retained(),
-                   .response_topic = property_text(props, mqtt::property::RESPONSE_TOPIC),
-                   .correlation = property_text(props, mqtt::property::CORRELATION_DATA)});
+    Letter letter{.kind = Letter::Kind::kMessage,
+                  .topic = message->get_topic(),
+                  .payload = message->to_string(),
+                  .retained = message->is_retained(),
+                  .response_topic = property_text(props, mqtt::property::RESPONSE_TOPIC),
+                  .correlation = property_text(props, mqtt::property::CORRELATION_DATA)};
+    letter.has_response_topic = props.contains(mqtt::property::RESPONSE_TOPIC);
+    if (props.contains(mqtt::property::MESSAGE_EXPIRY_INTERVAL)) {
+      letter.expires = true;
+      letter.expires_at = Clock::now() + std::chrono::seconds(mqtt::get<uint32_t>(
+                                             props, mqtt::property::MESSAGE_EXPIRY_INTERVAL));
+    }
+    mailbox_.post(std::move(letter));
   });
 }
 
@@ -61,6 +86,7 @@ MqttLink::~MqttLink() {
 }
 
 void MqttLink::connect() {
+  connected_ = false;
   // A client is made for one protocol version.
   if (client_version_ != version_) make_client();
   auto will = mqtt::message(options_.will_topic, std::string("offline"), kQos, true);
@@ -70,17 +96,24 @@ void MqttLink::connect() {
                      .connect_timeout(std::chrono::seconds(10))
                      .will(will);
   if (version_ == MQTTVERSION_5) {
-    builder.clean_start(true);
+    // The broker keeps the session, and the set requests published for us,
+    // while we are away up to the expiry; MQTT 5 message expiry drops those
+    // that are stale by then.
+    builder.clean_start(false).properties(
+        {{mqtt::property::SESSION_EXPIRY_INTERVAL, static_cast<int>(config_.session_expiry)}});
   } else {
+    // MQTT 3.1.1 has neither session nor message expiry: a kept session
+    // would hand over requests of any age, so none is kept.
     builder.clean_session(true);
   }
   if (!config_.username.empty()) {
     builder.user_name(config_.username);
     if (!config_.password_file.empty()) builder.password(options_.password);
   }
-  if (config_.broker.rfind("mqtts://", 0) == 0) {
+  if (address_.tls) {
     auto ssl = mqtt::ssl_options_builder().enable_server_cert_auth(true).verify(true);
     if (!config_.ca_file.empty()) ssl.trust_store(config_.ca_file);
+    if (!config_.cert_file.empty()) ssl.key_store(config_.cert_file).private_key(config_.key_file);
     builder.ssl(ssl.finalize());
   }
   try {
@@ -92,27 +125,39 @@ void MqttLink::connect() {
   }
 }
 
-void MqttLink::on_success(const mqtt::token&) {
-  mailbox_.post({.kind = Letter::Kind::kConnected});
+void MqttLink::on_success(const mqtt::token& token) {
+  const bool resumed =
+      version_ == MQTTVERSION_5 && token.get_connect_response().is_session_present();
+  mailbox_.post({.kind = Letter::Kind::kConnected, .code = resumed ? 1 : 0});
 }
 
 void MqttLink::on_failure(const mqtt::token& token) {
   connected_ = false;
   const int reason = token.get_reason_code();
+  const int rc = token.get_return_code();
   // A broker of MQTT 3.1.1 only answers 5 with "unacceptable protocol
   // version" (1) or "unsupported protocol version" (132): speak 3.1.1 to it,
-  // without retain-as-published and response topics.
-  if (version_ == MQTTVERSION_5 && (token.get_return_code() == 1 || reason == 1 || reason == 132)) {
+  // without retain-as-published, response topics and session expiry.
+  if (version_ == MQTTVERSION_5 && (rc == 1 || reason == 1 || reason == 132)) {
     version_ = MQTTVERSION_3_1_1;
     mailbox_.post({.kind = Letter::Kind::kConnectFailed,
                    .code = 1,
                    .text = "the broker speaks MQTT 3.1.1 only; using it"});
     return;
   }
-  mailbox_.post({.kind = Letter::Kind::kConnectFailed,
-                 .code = reason != 0 ? reason : token.get_return_code(),
-                 .text = reason != 0 ? mqtt::exception::reason_code_str(reason)
-                                     : mqtt::exception::error_str(token.get_return_code())});
+  // MQTT 3.1.1 brokers' refusals arrive as the return code, MQTT 5's as the
+  // reason code; anything below MQTT is one "failure" code, so look.
+  const int code = reason != 0 ? reason : rc;
+  Letter letter{.kind = Letter::Kind::kConnectFailed, .code = code};
+  letter.login_refused = login_refusal(code);
+  if (reason != 0) {
+    letter.text = "the broker refused the connection (" + reason_text(reason) + ")";
+  } else if (rc > 0) {
+    letter.text = "the broker refused the connection (" + mqtt::exception::error_str(rc) + ")";
+  } else {
+    letter.text = connect_problem(address_, kProbeBound);
+  }
+  mailbox_.post(std::move(letter));
 }
 
 void MqttLink::subscribe() {
@@ -132,18 +177,42 @@ void MqttLink::subscribe() {
   }
 }
 
+void MqttLink::prune() {
+  std::erase_if(kept_, [](const Kept& k) {
+    return k.token && k.token->is_complete() && k.token->get_return_code() == 0;
+  });
+}
+
+void MqttLink::keep(Kept kept) {
+  prune();
+  if (kept_.size() == kKeptResponses) {
+    kept_.pop_front();
+    ++dropped_;
+  }
+  kept_.push_back(std::move(kept));
+}
+
 void MqttLink::publish(const std::string& topic, const std::string& payload, bool retained,
                        const std::string& correlation) {
-  if (!connected_) return;
-  auto message = mqtt::make_message(topic, payload, kQos, retained);
-  if (!correlation.empty()) {
-    message->set_properties({{mqtt::property::CORRELATION_DATA, mqtt::binary(correlation)}});
+  mqtt::delivery_token_ptr token;
+  if (connected_) {
+    auto message = mqtt::make_message(topic, payload, kQos, retained);
+    if (!correlation.empty()) {
+      message->set_properties({{mqtt::property::CORRELATION_DATA, mqtt::binary(correlation)}});
+    }
+    try {
+      token = client_->publish(message);
+    } catch (const mqtt::exception&) {
+      // Lost meanwhile: kept below, or republished with the state.
+    }
   }
-  try {
-    client_->publish(message);
-  } catch (const mqtt::exception&) {
-    // Lost meanwhile: the state goes out again on the next connect.
-  }
+  if (!retained) keep({topic, payload, correlation, token});
+}
+
+void MqttLink::send_kept() {
+  prune();
+  std::deque<Kept> kept = std::exchange(kept_, {});
+  for (const Kept& k : kept) publish(k.topic, k.payload, false, k.correlation);
 }
 
 void MqttLink::close_with(const std::string& topic, const std::string& payload) {

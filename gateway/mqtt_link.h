@@ -1,16 +1,19 @@
 // The gateway's connection to the broker (Paho's asynchronous client): the
-// last will, TLS and login, the line's subscriptions, and publishing. Every
-// event goes to the mailbox; reconnecting is the main loop's decision.
+// last will, the persistent session, TLS and login, the line's
+// subscriptions, and publishing. Every event goes to the mailbox; when to
+// reconnect is the main loop's decision. Paho's types stay in this file.
 #ifndef BRIMTALLY_GATEWAY_MQTT_LINK_H
 #define BRIMTALLY_GATEWAY_MQTT_LINK_H
 
 #include <mqtt/async_client.h>
 
 #include <atomic>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "broker_address.h"
 #include "gateway_config.h"
 #include "mailbox.h"
 
@@ -22,6 +25,10 @@ struct LinkOptions {
   std::vector<std::string> subscriptions;
   std::string password;  // read from the password file
 };
+
+// Responses not yet acknowledged by the broker are kept up to this many,
+// the oldest given up first.
+inline constexpr size_t kKeptResponses = 1024;
 
 class MqttLink : private mqtt::iaction_listener {
  public:
@@ -38,31 +45,46 @@ class MqttLink : private mqtt::iaction_listener {
   // Called by the main loop when it takes the kConnected letter: publishing
   // starts there, so nothing goes out before the line's own state.
   void up() { connected_ = true; }
-  // Publishes at QoS 1; dropped while not connected (the gateway publishes
-  // its whole state again on every connect).
+  // When the main loop takes the connection's end: publishing stops.
+  void down() { connected_ = false; }
+  // Publishes at QoS 1. A retained message that does not reach the broker
+  // is not missed (the gateway publishes its whole state again on every
+  // connect); any other is kept until the broker has acknowledged it.
   void publish(const std::string& topic, const std::string& payload, bool retained,
                const std::string& correlation = "");
+  // Sends again, in order, what the broker has not acknowledged: published
+  // while away, or in flight when the connection ended.
+  void send_kept();
+  // Kept messages given up because more were due than are kept.
+  uint64_t dropped() const { return dropped_; }
   // Publishes and waits (bounded) until the broker has it, then disconnects.
   void close_with(const std::string& topic, const std::string& payload);
 
  private:
+  struct Kept {
+    std::string topic, payload, correlation;
+    mqtt::delivery_token_ptr token;  // null: not sent yet
+  };
+
   void on_success(const mqtt::token& token) override;
   void on_failure(const mqtt::token& token) override;
+  void make_client();
+  void keep(Kept kept);
+  // Drops what the broker has acknowledged.
+  void prune();
 
   MqttConfig config_;
+  BrokerAddress address_;
   LinkOptions options_;
   Mailbox& mailbox_;
-  void make_client();
 
   int version_ = MQTTVERSION_5;  // 3.1.1 once a broker refused 5
   int client_version_ = 0;
   std::unique_ptr<mqtt::async_client> client_;
   std::atomic<bool> connected_{false};
+  std::deque<Kept> kept_;  // main thread only
+  uint64_t dropped_ = 0;
 };
-
-// "mqtt://host:port" as Paho names it ("tcp://", "ssl://"), with the default
-// port when none is given.
-std::string paho_uri(const std::string& broker);
 
 }  // namespace gateway
 

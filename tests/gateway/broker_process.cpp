@@ -70,7 +70,7 @@ BrokerProcess::BrokerProcess(BrokerMode mode, std::string user, std::string pass
     : mode_(mode), user_(std::move(user)), password_(std::move(password)) {
   if (mode_ == BrokerMode::Password)
     run(dir_, "mosquitto_passwd -b -c passwd '" + user_ + "' '" + password_ + "'");
-  if (mode_ == BrokerMode::Tls) run(dir_, kMakeCertificates);
+  if (mode_ == BrokerMode::Tls || mode_ == BrokerMode::MutualTls) run(dir_, kMakeCertificates);
   // Another process may take the port between our probe and the broker's bind.
   for (int attempt = 0; attempt < 5; ++attempt) {
     port_ = freePort();
@@ -85,12 +85,24 @@ BrokerProcess::~BrokerProcess() {
 }
 
 std::string BrokerProcess::url() const {
-  return (mode_ == BrokerMode::Tls ? "mqtts://127.0.0.1:" : "mqtt://127.0.0.1:") +
+  return (mode_ == BrokerMode::Plain || mode_ == BrokerMode::Password ? "mqtt://127.0.0.1:"
+                                                                      : "mqtts://127.0.0.1:") +
          std::to_string(port_);
 }
 
 std::string BrokerProcess::caFile() const {
-  return mode_ == BrokerMode::Tls ? dir_.path("ca.crt") : "";
+  return mode_ == BrokerMode::Tls || mode_ == BrokerMode::MutualTls ? dir_.path("ca.crt") : "";
+}
+
+std::pair<std::string, std::string> BrokerProcess::clientCertificate(
+    const std::string& name) const {
+  run(dir_, "openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=" +
+                name + " -keyout " + name + ".key -out " + name +
+                ".csr && printf 'extendedKeyUsage=clientAuth\\n' >client.ext && openssl x509 -req "
+                "-days 2 -in " +
+                name + ".csr -CA ca.crt -CAkey ca.key -CAcreateserial -extfile client.ext -out " +
+                name + ".crt");
+  return {dir_.path(name + ".crt"), dir_.path(name + ".key")};
 }
 
 std::string BrokerProcess::log() const {
@@ -120,9 +132,14 @@ void BrokerProcess::writeConfig() {
        << "user root\n"
        << "allow_anonymous " << (mode_ == BrokerMode::Password ? "false" : "true") << "\n";
   if (mode_ == BrokerMode::Password) conf << "password_file " << dir_.path("passwd") << "\n";
-  if (mode_ == BrokerMode::Tls)
+  if (mode_ == BrokerMode::Tls || mode_ == BrokerMode::MutualTls)
     conf << "cafile " << dir_.path("ca.crt") << "\ncertfile " << dir_.path("server.crt")
          << "\nkeyfile " << dir_.path("server.key") << "\n";
+  if (mode_ == BrokerMode::MutualTls) {
+    conf << "require_certificate true\nuse_identity_as_username true\nacl_file " << dir_.path("acl")
+         << "\n";
+    std::ofstream(dir_.path("acl")) << kLineAcl;
+  }
 }
 
 bool BrokerProcess::start() {

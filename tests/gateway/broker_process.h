@@ -11,7 +11,18 @@ enum class BrokerMode {
   Plain,     // anonymous clients allowed
   Password,  // only the given user and password
   Tls,       // anonymous, over TLS with a certificate from a throwaway CA
+  // TLS where a client's certificate is its login (its common name the user
+  // name) and the ACL below confines every user to its own line's topics.
+  MutualTls,
 };
+
+// The mosquitto ACL that the gateway's manual shows: a line's gateway (user
+// = the line's name) publishes and subscribes under its own line only; an
+// operator may send settings to every line, an observer read everything.
+inline constexpr const char* kLineAcl =
+    "pattern readwrite brimtally/%u/#\n"
+    "user operator\ntopic write brimtally/+/+/set/#\n"
+    "user observer\ntopic read #\n";
 
 // Debian's mosquitto as a child process listening on 127.0.0.1 only, on a free
 // port, with its configuration (and for TLS its keys and certificates) in a
@@ -29,6 +40,9 @@ class BrokerProcess {
   int port() const { return port_; }
   // The test CA's certificate, which signed the broker's (empty unless TLS).
   std::string caFile() const;
+  // A client certificate for `name` signed by the test CA (MutualTls): the
+  // paths of the certificate and of its key.
+  std::pair<std::string, std::string> clientCertificate(const std::string& name) const;
   const std::string& user() const { return user_; }
   const std::string& password() const { return password_; }
   // What the broker logged since it last started.

@@ -34,9 +34,9 @@ std::string clientId() {
 
 }  // namespace
 
-MqttProbe::MqttProbe(const std::string& url, const std::string& user, const std::string& password,
-                     const std::string& caFile)
-    : client_(url, clientId(), mqtt::create_options(MQTTVERSION_5)) {
+MqttProbe::MqttProbe(const std::string& url, const Login& login)
+    : client_(url, login.clientId.empty() ? clientId() : login.clientId,
+              mqtt::create_options(MQTTVERSION_5)) {
   client_.set_message_callback([this](mqtt::const_message_ptr msg) {
     const auto& props = msg->get_properties();
     std::lock_guard lock(mutex_);
@@ -50,12 +50,15 @@ MqttProbe::MqttProbe(const std::string& url, const std::string& user, const std:
                   .clean_start(true)
                   .connect_timeout(std::chrono::seconds(5))
                   .finalize();
-  if (!user.empty()) {
-    opts.set_user_name(user);
-    opts.set_password(password);
+  if (!login.user.empty()) {
+    opts.set_user_name(login.user);
+    opts.set_password(login.password);
   }
-  if (!caFile.empty())
-    opts.set_ssl(mqtt::ssl_options_builder().trust_store(caFile).verify(true).finalize());
+  if (!login.caFile.empty()) {
+    auto ssl = mqtt::ssl_options_builder().trust_store(login.caFile).verify(true);
+    if (!login.certFile.empty()) ssl.key_store(login.certFile).private_key(login.keyFile);
+    opts.set_ssl(ssl.finalize());
+  }
   await("connecting to " + url, [&] { return client_.connect(opts); });
 }
 
@@ -91,15 +94,25 @@ size_t MqttProbe::count(const std::string& topic) const {
                        [&](const Message& m) { return m.topic == topic; });
 }
 
+std::vector<Message> MqttProbe::all(const std::string& topic) const {
+  std::lock_guard lock(mutex_);
+  std::vector<Message> found;
+  std::copy_if(messages_.begin(), messages_.end(), std::back_inserter(found),
+               [&](const Message& m) { return m.topic == topic; });
+  return found;
+}
+
 void MqttProbe::clear() {
   std::lock_guard lock(mutex_);
   messages_.clear();
 }
 
-void MqttProbe::publish(const std::string& topic, const std::string& payload, bool retain,
-                        int qos) {
-  await("publishing to " + topic,
-        [&] { return client_.publish(mqtt::make_message(topic, payload, qos, retain)); });
+void MqttProbe::publish(const std::string& topic, const std::string& payload, bool retain, int qos,
+                        int expirySeconds) {
+  auto msg = mqtt::make_message(topic, payload, qos, retain);
+  if (expirySeconds > 0)
+    msg->set_properties({{mqtt::property::MESSAGE_EXPIRY_INTERVAL, expirySeconds}});
+  await("publishing to " + topic, [&] { return client_.publish(msg); });
 }
 
 void MqttProbe::publishWithResponse(const std::string& topic, const std::string& payload,

@@ -17,14 +17,19 @@ struct Message {
   std::string responseTopic, correlation;  // MQTT 5 properties, empty when absent
 };
 
+// How a probe logs in; all optional. A `caFile` enables verifying the
+// broker's certificate (for mqtts:// urls), `certFile` and `keyFile` present
+// a client certificate; `clientId` replaces the probe's own unique one.
+struct Login {
+  std::string user{}, password{}, caFile{}, certFile{}, keyFile{}, clientId{};
+};
+
 // A test client (MQTT 5) that records what it receives on its subscriptions
 // and publishes as a user of the gateway would.
 class MqttProbe {
  public:
-  // Connects, or throws std::runtime_error saying why. A `caFile` enables
-  // verifying the broker's certificate (for mqtts:// urls).
-  explicit MqttProbe(const std::string& url, const std::string& user = "",
-                     const std::string& password = "", const std::string& caFile = "");
+  // Connects, or throws std::runtime_error saying why.
+  explicit MqttProbe(const std::string& url, const Login& login = {});
   ~MqttProbe();
   MqttProbe(const MqttProbe&) = delete;
   MqttProbe& operator=(const MqttProbe&) = delete;
@@ -41,11 +46,14 @@ class MqttProbe {
           [](const std::string&) { return true; },
       int timeoutMs = 10000);
   size_t count(const std::string& topic) const;
+  // Every message received on exactly `topic`, in order.
+  std::vector<Message> all(const std::string& topic) const;
   void clear();
 
-  // Both wait until the message is delivered as its QoS requires.
+  // Both wait until the message is delivered as its QoS requires. A message
+  // with `expirySeconds` carries that MQTT 5 message expiry.
   void publish(const std::string& topic, const std::string& payload, bool retain = false,
-               int qos = 1);
+               int qos = 1, int expirySeconds = 0);
   void publishWithResponse(const std::string& topic, const std::string& payload,
                            const std::string& responseTopic, const std::string& correlation);
 

@@ -1,0 +1,174 @@
+// The line: opening and losing the port, polling the modules, and what is
+// published of them: state, availability, discovery and diagnostics.
+#include "discovery.h"
+#include "gateway.h"
+#include "status_words.h"
+
+namespace gateway {
+
+namespace {
+
+double seconds(Clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
+
+}  // namespace
+
+void Gateway::open_port() {
+  const std::string why = port_.open();
+  if (!why.empty()) {
+    log_.fault("port", port_.label() + ": " + why + "; retrying with backoff");
+    port_retry_at_ = Clock::now() + port_backoff_.next();
+    return;
+  }
+  port_backoff_.reset();
+  if (ever_opened_) ++port_reconnects_;
+  ever_opened_ = true;
+  log_.cleared("port", port_.label() + ": open again");
+  const Clock::time_point now = Clock::now();
+  for (ModuleState& module : modules_) module.next_due = now;
+  tell_status();
+}
+
+void Gateway::lose_port(const std::string& why) {
+  port_.close();
+  while (!settings_.empty()) {
+    const PendingSet pending = settings_.pop();
+    answer(pending.module->topic + "/response", pending.request, BT_NO_PORT,
+           port_.label() + " was lost; nothing sent");
+  }
+  log_.fault("port", port_.label() + ": " + why + "; reopening with backoff");
+  port_retry_at_ = Clock::now() + port_backoff_.next();
+  for (ModuleState& module : modules_) {
+    module.failures_in_row = 0;
+    answer_get(module, BT_NO_PORT, port_.label() + " was lost");
+    if (module.online) {
+      module.online = false;
+      publish_availability(module);
+    }
+  }
+  tell_status();
+}
+
+void Gateway::answer_get(ModuleState& module, int16_t status, const std::string& text) {
+  module.get_asked = false;
+  const std::string body = status == BT_OK ? module.state().dump()
+                                           : cli::Json{{"status", status}, {"text", text}}.dump();
+  for (const Requester& requester : module.get_requesters) {
+    link_.publish(requester.topic, body, false, requester.correlation);
+  }
+  module.get_requesters.clear();
+}
+
+void Gateway::poll(ModuleState& module) {
+  const Clock::time_point start = Clock::now();
+  if (module.last_start != Clock::time_point{}) {
+    cycle_sum_ += start - module.last_start;
+    ++cycles_;
+  }
+  module.last_start = start;
+  module.next_due = start + std::chrono::duration_cast<Clock::duration>(
+                                std::chrono::duration<double>(module.config.interval));
+  cli::Json values = cli::Json::object();
+  int16_t status = BT_OK;
+  const cli::Query* failed_query = nullptr;
+  ModuleRecord record{};
+  for (const cli::Query* query : module.queries) {
+    status = port_.query(*query, module.config.address, record);
+    if (status != BT_OK) {
+      failed_query = query;
+      break;
+    }
+    values.update(cli::record_fields(record, query->fields));
+  }
+  const auto read_at = std::chrono::system_clock::now();
+  busy_ += Clock::now() - start;
+  module.last_poll = utc_time(read_at);
+  ++module.polls;
+  const std::string key = "module " + module.config.name;
+  if (failed_query != nullptr) {
+    ++module.failed;
+    if (status == BT_NO_REPLY && port_.device_gone()) {
+      lose_port("the device stopped working (unplugged or closed at the far end)");
+      return;
+    }
+    const std::string what =
+        std::string(failed_query->name) + " at address " + module.config.address +
+        " failed: " + cli::status_words(status) +
+        (status == BT_NO_REPLY ? " within " + std::to_string(record.ReplyTimeout) + " ms"
+                               : std::string());
+    log_.fault(key, module.topic + ": " + what);
+    answer_get(module, status, what);
+    if (++module.failures_in_row >= kFailuresOffline && module.online) {
+      module.online = false;
+      publish_availability(module);
+    }
+    return;
+  }
+  module.failures_in_row = 0;
+  log_.cleared(key, module.topic + ": answering again");
+  module.values = std::move(values);
+  module.read_time = module.last_poll;
+  publish_state(module, module.get_asked);
+  if (module.get_asked) answer_get(module, BT_OK, "");
+  if (!module.online) {
+    module.online = true;
+    publish_availability(module);
+  }
+}
+
+void Gateway::publish_state(ModuleState& module, bool force) {
+  const Clock::time_point now = Clock::now();
+  const bool stale =
+      now - module.published_at >= std::chrono::duration<double>(config_.mqtt.refresh);
+  if (!force && !stale && module.values == module.published) return;
+  link_.publish(module.topic, module.state().dump(), true);
+  module.published = module.values;
+  module.published_at = now;
+}
+
+void Gateway::publish_availability(const ModuleState& module) {
+  link_.publish(module.topic + "/availability", module.online ? "online" : "offline", true);
+}
+
+void Gateway::publish_discovery() {
+  for (const ModuleState& module : modules_) {
+    for (const DiscoveryMessage& message : discovery_messages(
+             config_.mqtt.base_topic, config_.line.name, module.config.name, module.fields)) {
+      link_.publish(message.topic, message.config.dump(), true);
+    }
+  }
+}
+
+void Gateway::publish_diagnostics() {
+  const Clock::time_point now = Clock::now();
+  cli::Json modules = cli::Json::object();
+  for (const ModuleState& module : modules_) {
+    modules[module.config.name] = {
+        {"polls", module.polls},
+        {"failed", module.failed},
+        {"online", module.online},
+        {"last_poll", module.last_poll.empty() ? cli::Json() : cli::Json(module.last_poll)}};
+  }
+  const double window = seconds(now - window_start_);
+  // The mean time between two polls of one module over the window.
+  cli::Json cycle;
+  if (cycles_ > 0) cycle = seconds(cycle_sum_) * 1000 / static_cast<double>(cycles_);
+  cli::Json body = {{"time", utc_time(std::chrono::system_clock::now())},
+                    {"port", port_.label()},
+                    {"port_open", port_.is_open()},
+                    {"cycle_ms", cycle},
+                    {"busy", window > 0 ? std::min(1.0, seconds(busy_) / window) : 0.0},
+                    {"broker_reconnects", broker_reconnects_},
+                    {"port_reconnects", port_reconnects_},
+                    {"responses_dropped", link_.dropped()},
+                    {"modules", modules}};
+  link_.publish(line_topic_ + "/diagnostics", body.dump(), true);
+  window_start_ = now;
+  busy_ = {};
+  cycle_sum_ = {};
+  cycles_ = 0;
+  diagnostics_due_ = now + kDiagnosticsEvery;
+}
+
+}  // namespace gateway
