@@ -73,7 +73,7 @@ int Gateway::run() {
     if (broker_.attempt_due(after)) connect_broker();
     if (!port_.is_open()) {
       if (after >= port_retry_at_) open_port();
-    } else if (settings_turn()) {
+    } else if (settings_turn(after)) {
       PendingSet pending = settings_.pop();
       apply(pending);
       last_setting_end_ = Clock::now();
@@ -96,12 +96,11 @@ int Gateway::run() {
   return 0;
 }
 
-bool Gateway::settings_turn() const {
-  // Between two settings, every poll that was due when the last one ended
-  // goes first: however many settings arrive, a module waits for at most
-  // one of them beyond its interval.
+bool Gateway::settings_turn(Clock::time_point now) const {
+  // Between two settings every module that is due gets its poll: however
+  // many settings arrive, a poll waits for at most the one under way.
   return !settings_.empty() && std::none_of(modules_.begin(), modules_.end(), [&](const auto& m) {
-    return m.next_due <= last_setting_end_;
+    return m.next_due <= now && m.last_start < last_setting_end_;
   });
 }
 

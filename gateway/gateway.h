@@ -37,7 +37,7 @@ class Gateway {
   void on_broker_ended(const Letter& letter);
   void connect_broker();
   void tell_status();
-  bool settings_turn() const;
+  bool settings_turn(Clock::time_point now) const;
   Clock::time_point next_wake(Clock::time_point now) const;
 
   // Requests from the broker (gateway_requests.cpp).
@@ -68,7 +68,7 @@ class Gateway {
   ServiceNotify notify_;
   std::deque<ModuleState> modules_;
   SettingsQueue settings_;
-  // When the last setting ended: the polls due by then go before the next.
+  // When the last setting ended: a due module not polled since goes first.
   Clock::time_point last_setting_end_{};
 
   bool stopping_ = false;

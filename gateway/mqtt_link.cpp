@@ -41,9 +41,9 @@ MqttLink::MqttLink(const MqttConfig& config, LinkOptions options, Mailbox& mailb
 }
 
 void MqttLink::make_client() {
+  client_.reset();
   client_ = std::make_unique<mqtt::async_client>(paho_uri(address_), options_.client_id,
                                                  mqtt::create_options(version_));
-  client_version_ = version_;
   client_->set_connection_lost_handler([this](const std::string& cause) {
     connected_ = false;
     mailbox_.post({.kind = Letter::Kind::kConnectionLost,
@@ -87,8 +87,17 @@ MqttLink::~MqttLink() {
 
 void MqttLink::connect() {
   connected_ = false;
-  // A client is made for one protocol version.
-  if (client_version_ != version_) make_client();
+  // Every attempt after the first gets a client of its own: a client made
+  // for one protocol version, with no state left from a connection that
+  // ended, and one that connects at once (Paho's threads of a client whose
+  // connection ended notice a new one only after their next time-out, 1 s).
+  // What the old one had in flight is sent again from the kept responses.
+  if (attempted_) {
+    prune();
+    for (Kept& k : kept_) k.token.reset();
+    make_client();
+  }
+  attempted_ = true;
   auto will = mqtt::message(options_.will_topic, std::string("offline"), kQos, true);
   auto builder = mqtt::connect_options_builder()
                      .mqtt_version(version_)

@@ -68,7 +68,7 @@ class MqttLink : private mqtt::iaction_listener {
 
   void on_success(const mqtt::token& token) override;
   void on_failure(const mqtt::token& token) override;
-  void make_client();
+  void make_client();  // replaces the client, ending its threads
   void keep(Kept kept);
   // Drops what the broker has acknowledged.
   void prune();
@@ -79,7 +79,7 @@ class MqttLink : private mqtt::iaction_listener {
   Mailbox& mailbox_;
 
   int version_ = MQTTVERSION_5;  // 3.1.1 once a broker refused 5
-  int client_version_ = 0;
+  bool attempted_ = false;
   std::unique_ptr<mqtt::async_client> client_;
   std::atomic<bool> connected_{false};
   std::deque<Kept> kept_;  // main thread only
