@@ -1,6 +1,7 @@
 #include "event_log.h"
 
 #include <cstdio>
+#include <string>
 
 namespace gateway {
 
@@ -22,6 +23,24 @@ bool EventLog::cleared(const std::string& key, const std::string& message) {
   if (active_.erase(key) == 0) return false;
   info(message);
   return true;
+}
+
+void EventLog::refused(const std::string& message) {
+  if (refusal_logged_) {
+    ++refusals_unlogged_;
+    return;
+  }
+  refusal_logged_ = true;
+  info(message);
+}
+
+void EventLog::summarize_refusals() {
+  if (refusals_unlogged_ > 0) {
+    info(std::to_string(refusals_unlogged_) +
+         " more request(s) refused since; each was answered on its response topic");
+  }
+  refusals_unlogged_ = 0;
+  refusal_logged_ = false;
 }
 
 }  // namespace gateway

@@ -4,6 +4,7 @@
 #ifndef BRIMTALLY_GATEWAY_EVENT_LOG_H
 #define BRIMTALLY_GATEWAY_EVENT_LOG_H
 
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -16,9 +17,16 @@ class EventLog {
   void fault(const std::string& key, const std::string& message);
   // Ends the fault `key`, logging `message` when it was on; whether it was.
   bool cleared(const std::string& key, const std::string& message);
+  // A request refused. Any client may send them at any rate, so only the
+  // first since the last summary is logged and the rest are counted.
+  void refused(const std::string& message);
+  // Logs how many refusals went unlogged since the last call, if any.
+  void summarize_refusals();
 
  private:
   std::map<std::string, std::string> active_;
+  bool refusal_logged_ = false;
+  uint64_t refusals_unlogged_ = 0;
 };
 
 }  // namespace gateway

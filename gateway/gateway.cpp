@@ -133,7 +133,7 @@ void Gateway::handle(const Letter& letter) {
         handle_message(letter);
       } catch (const std::exception& e) {
         // Whatever a message holds, it must not end the gateway.
-        log_.info(letter.topic + ": ignored: " + e.what());
+        log_.refused(letter.topic + ": ignored: " + e.what());
       }
       return;
   }

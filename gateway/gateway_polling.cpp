@@ -142,6 +142,7 @@ void Gateway::publish_discovery() {
 
 void Gateway::publish_diagnostics() {
   const Clock::time_point now = Clock::now();
+  log_.summarize_refusals();
   cli::Json modules = cli::Json::object();
   for (const ModuleState& module : modules_) {
     modules[module.config.name] = {

@@ -50,7 +50,7 @@ void Gateway::handle_message(const Letter& letter) {
   // refusal goes to the module's response topic alone.
   const std::string unusable = reply_fault(letter);
   if (!unusable.empty()) {
-    log_.info(letter.topic + ": refused: " + unusable);
+    log_.refused(letter.topic + ": refused: " + unusable);
     answer(response_topic, request, kRefusedStatus, unusable);
     return;
   }
@@ -68,7 +68,7 @@ void Gateway::handle_message(const Letter& letter) {
       throw Refusal("a retained command is never carried out; publish it without the retain flag");
     }
   } catch (const Refusal& refusal) {
-    log_.info(letter.topic + ": refused: " + refusal.what());
+    log_.refused(letter.topic + ": refused: " + refusal.what());
     answer(response_topic, request, kRefusedStatus, refusal.what());
     return;
   }
@@ -78,9 +78,11 @@ void Gateway::handle_message(const Letter& letter) {
   }
   PendingSet pending{std::move(request), module, letter.expires, letter.expires_at};
   if (!settings_.push(std::move(pending))) {
-    answer(response_topic, pending.request, kRefusedStatus,
-           "the module is busy: " + std::to_string(kWaitingPerModule) +
-               " settings for it wait already; nothing sent, try again once they are answered");
+    const std::string busy =
+        "the module is busy: " + std::to_string(kWaitingPerModule) +
+        " settings for it wait already; nothing sent, try again once they are answered";
+    log_.refused(letter.topic + ": refused: " + busy);
+    answer(response_topic, pending.request, kRefusedStatus, busy);
   }
 }
 

@@ -124,6 +124,9 @@ TEST_F(Gateway, AFloodOfSettingsIsBoundedAndStarvesNoOtherModule) {
            j["text"].get<std::string>().find("busy") != std::string::npos;
   });
   EXPECT_GE(busy, 20u);
+  // Any client can send refusals at any rate: they must not flood the log.
+  const std::string log = slurp(dir.path("gw.log"));
+  EXPECT_LE(std::count(log.begin(), log.end(), '\n'), 4) << log;
   EXPECT_EQ(onLine(" 02 SO 63"), "");
   // What was not refused was carried out, once.
   const std::string extras = onLine(" 02 SO 4D");
