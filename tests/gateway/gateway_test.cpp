@@ -114,7 +114,7 @@ TEST_F(Gateway, SaysOfflineWhenItEnds) {
     told.append(datagram, n).push_back('\n');
   }
   close(notify);
-  for (const char* word : {"READY=1", "WATCHDOG=1", "STOPPING=1"}) {
+  for (const char* word : {"READY=1", "WATCHDOG=1", "STOPPING=1", "STATUS=connected to mqtt:"}) {
     EXPECT_NE(told.find(word), std::string::npos) << word << " in " << told;
   }
 }
