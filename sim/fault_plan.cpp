@@ -28,33 +28,44 @@ bool FaultPlan::isReplyFault(std::string_view kind) {
   return false;
 }
 
-std::optional<std::string> FaultPlan::configure(std::string_view kind, std::string_view arg) {
+std::optional<std::string> FaultPlan::configure(std::string_view kind, std::string_view arg,
+                                                const std::string& address) {
+  // A module keeps even a setting of 0, since it overrides the line's.
+  Settings& target = address.empty() ? line_ : modules_[address];
+  const bool keepZero = !address.empty();
   if (kind == "off") {
     if (arg.empty()) {
-      delayMs_ = 0;
-      percent_.clear();
+      target.clear();
       return std::nullopt;
     }
     if (!isReplyFault(arg)) return "unknown fault '" + std::string(arg) + "'";
-    if (arg == "delay") delayMs_ = 0;
-    percent_.erase(std::string(arg));
+    if (const auto it = target.find(arg); it != target.end()) target.erase(it);
     return std::nullopt;
   }
+  std::optional<int> value;
   if (kind == "delay") {
-    const auto ms = parseInt(arg, 0, 60000);
-    if (!ms) return "delay takes milliseconds, 0 to 60000";
-    delayMs_ = *ms;
-    return std::nullopt;
-  }
-  if (!isReplyFault(kind)) return "unknown fault '" + std::string(kind) + "'";
-  const auto pct = arg.empty() ? std::optional<int>(100) : parseInt(arg, 0, 100);
-  if (!pct) return std::string(kind) + " takes a percentage, 0 to 100";
-  if (*pct == 0) {
-    percent_.erase(std::string(kind));
+    value = parseInt(arg, 0, 60000);
+    if (!value) return "delay takes milliseconds, 0 to 60000";
+  } else if (!isReplyFault(kind)) {
+    return "unknown fault '" + std::string(kind) + "'";
   } else {
-    percent_[std::string(kind)] = *pct;
+    value = arg.empty() ? std::optional<int>(100) : parseInt(arg, 0, 100);
+    if (!value) return std::string(kind) + " takes a percentage, 0 to 100";
+  }
+  if (*value == 0 && !keepZero) {
+    if (const auto it = target.find(kind); it != target.end()) target.erase(it);
+  } else {
+    target[std::string(kind)] = *value;
   }
   return std::nullopt;
+}
+
+int FaultPlan::setting(const std::string& address, std::string_view kind) const {
+  if (const auto m = modules_.find(address); m != modules_.end()) {
+    if (const auto it = m->second.find(kind); it != m->second.end()) return it->second;
+  }
+  const auto it = line_.find(kind);
+  return it == line_.end() ? 0 : it->second;
 }
 
 bool FaultPlan::roll(int percent) {
@@ -74,12 +85,10 @@ std::string FaultPlan::noiseBytes(size_t count) {
   return out;
 }
 
-ShapedReply FaultPlan::shape(std::string line, bool framed, std::string_view otherAddress) {
+ShapedReply FaultPlan::shape(std::string line, bool framed, std::string_view otherAddress,
+                             const std::string& address) {
   ShapedReply out;
-  auto pct = [this](const char* kind) {
-    const auto it = percent_.find(kind);
-    return it == percent_.end() ? 0 : it->second;
-  };
+  auto pct = [&](const char* kind) { return setting(address, kind); };
   if (roll(pct("drop"))) {
     count("drop");
     out.dropped = true;
@@ -114,8 +123,8 @@ ShapedReply FaultPlan::shape(std::string line, bool framed, std::string_view oth
     line = noiseBytes(n(rng_)) + line;
     count("noise");
   }
-  if (delayMs_ > 0) {
-    out.delayNs = static_cast<int64_t>(delayMs_) * 1'000'000;
+  if (const int delayMs = pct("delay"); delayMs > 0) {
+    out.delayNs = static_cast<int64_t>(delayMs) * 1'000'000;
     count("delay");
   }
   out.bytes = std::move(line) + "\r";
@@ -135,12 +144,21 @@ std::string FaultPlan::countsJson() const {
 }
 
 std::string FaultPlan::settingsJson() const {
-  std::string out = "{\"delay_ms\":" + std::to_string(delayMs_);
-  for (auto k : kPercentKinds) {
-    const auto it = percent_.find(k);
-    out += std::string(",\"") + k + "\":" + std::to_string(it == percent_.end() ? 0 : it->second);
-  }
+  std::string out = "{\"delay_ms\":" + std::to_string(setting("", "delay"));
+  for (auto k : kPercentKinds)
+    out += std::string(",\"") + k + "\":" + std::to_string(setting("", k));
   return out + "}";
+}
+
+std::string FaultPlan::moduleSettingsJson(const std::string& address) const {
+  std::string out;
+  if (const auto m = modules_.find(address); m != modules_.end()) {
+    for (const auto& [kind, value] : m->second) {
+      out += (out.empty() ? "\"" : ",\"") + (kind == "delay" ? "delay_ms" : kind) +
+             "\":" + std::to_string(value);
+    }
+  }
+  return "{" + out + "}";
 }
 
 }  // namespace sim

@@ -15,36 +15,48 @@ struct ShapedReply {
   int64_t delayNs = 0;
 };
 
-// Faults that act on every reply with a given probability, the one-shot
-// fault counters, and the random source behind both. Decisions draw from one
-// seeded generator in a fixed order per reply, so the same seed and the same
-// commands give the same faults.
+// Faults that act on replies with a given probability, the one-shot fault
+// counters, and the random source behind both. A reply fault is set for the
+// whole line or for one module's replies; a module's own setting of a kind
+// takes precedence over the line's. Decisions draw from one seeded generator
+// in a fixed order per reply, so the same seed and the same commands give
+// the same faults.
 class FaultPlan {
  public:
   explicit FaultPlan(uint64_t seed) : rng_(seed) {}
 
   // "delay MS", "drop PCT", "badsum [PCT]", "badaddr [PCT]", "truncate [PCT]",
-  // "noise [PCT]", "longline [PCT]"; "off [KIND]". Returns an error text.
-  std::optional<std::string> configure(std::string_view kind, std::string_view arg);
+  // "noise [PCT]", "longline [PCT]"; "off [KIND]". For the module at
+  // `address`, or the whole line when it is empty. Returns an error text.
+  std::optional<std::string> configure(std::string_view kind, std::string_view arg,
+                                       const std::string& address = "");
   static bool isReplyFault(std::string_view kind);
 
-  // `line` without its CR. Framed replies may also get a wrong checksum or
-  // address; console lines only the faults that make sense for plain text.
-  ShapedReply shape(std::string line, bool framed, std::string_view otherAddress);
+  // `line` without its CR, sent by the module at `address`. Framed replies
+  // may also get a wrong checksum or address; console lines only the faults
+  // that make sense for plain text.
+  ShapedReply shape(std::string line, bool framed, std::string_view otherAddress,
+                    const std::string& address);
 
   // Random noise bytes: never CR or LF, so they join the next line.
   std::string noiseBytes(size_t count);
 
   void count(const std::string& kind) { ++counts_[kind]; }
   std::string countsJson() const;
+  // The line's reply faults, every kind; a module's, only those it sets.
   std::string settingsJson() const;
+  std::string moduleSettingsJson(const std::string& address) const;
 
  private:
+  // Percentages by kind; "delay" holds milliseconds.
+  using Settings = std::map<std::string, int, std::less<>>;
+
   bool roll(int percent);
+  int setting(const std::string& address, std::string_view kind) const;
 
   std::mt19937_64 rng_;
-  int delayMs_ = 0;
-  std::map<std::string, int, std::less<>> percent_;  // per reply fault kind
+  Settings line_;
+  std::map<std::string, Settings, std::less<>> modules_;
   std::map<std::string, uint64_t, std::less<>> counts_;
 };
 

@@ -49,7 +49,8 @@ Options:
                     100 ms tick (default 2; 0 holds them still)
   --delay MS        hold every reply MS milliseconds (same as --fault delay=MS)
   --drop PCT        drop PCT percent of replies (same as --fault drop=PCT)
-  --fault KIND[=ARG]  a reply fault from the start (see FAULTS)
+  --fault [@ADDR:]KIND[=ARG]  a reply fault from the start (see FAULTS), of
+                    the module at ADDR only when given
   --no-banner       send no banner and prompt at start-up (power cycles and
                     returns still send them)
   --die-with-parent stop as on SIGTERM when the process that started the
@@ -121,7 +122,9 @@ Control commands (one line each, answered "ok ..." or "error ..."):
   power-cycle               reset every module; banner and prompt again
   key [@ADDR] TEXT          queue keypad keys (blank and hex digits)
   set [@ADDR] FIELD VALUE   set a value (first module without @ADDR)
-  fault KIND [ARG]          as FAULTS above
+  fault [@ADDR] KIND [ARG]  as FAULTS above; with @ADDR a reply fault (or
+                            off [KIND]) of that module's replies only, which
+                            takes precedence over the line's
   state                     ok {JSON: device, link, vanished, baud, faults,
                             modules: address name config serial analog_in
                             min max analog_out low_limit high_limit
@@ -130,7 +133,7 @@ Control commands (one line each, answered "ok ..." or "error ..."):
                             totalizer keys default_low default_high
                             default_direction default_pwm_period
                             default_pwm_high network_baud comm_delay_ms
-                            printed}
+                            printed faults (its own reply faults)}
   counts                    ok {JSON: faults injected so far, by kind}
   path                      ok DEVICE-PATH (empty while vanished)
   quit                      stop the simulator
@@ -250,17 +253,28 @@ ParseResult parseOptions(int argc, char** argv) {
     } else if (arg == "--delay" || arg == "--drop" || arg == "--fault") {
       std::string kind = arg.substr(2);
       std::string farg = value;
+      std::string address;
       if (arg == "--fault") {
-        const auto eq = value.find('=');
-        kind = value.substr(0, eq);
-        farg = eq == std::string::npos ? "" : value.substr(eq + 1);
+        // "@ADDR:" first: that module's replies only.
+        std::string spec = value;
+        if (!spec.empty() && spec[0] == '@') {
+          const auto colon = spec.find(':');
+          if (colon == std::string::npos || colon == 1) {
+            return fail("--fault '" + value + "': give @ADDR:KIND[=ARG]");
+          }
+          address = spec.substr(1, colon - 1);
+          spec.erase(0, colon + 1);
+        }
+        const auto eq = spec.find('=');
+        kind = spec.substr(0, eq);
+        farg = eq == std::string::npos ? "" : spec.substr(eq + 1);
       }
       if (!FaultPlan::isReplyFault(kind)) {
         return fail("--fault '" + kind + "': not a reply fault (see FAULTS in --help)");
       }
       FaultPlan probe(0);
       if (const auto err = probe.configure(kind, farg)) return fail(arg + ": " + *err);
-      o.faults.emplace_back(kind, farg);
+      o.faults.push_back({address, kind, farg});
     }
   }
   if (o.addresses.empty()) o.addresses.push_back("01");

@@ -7,12 +7,18 @@
 
 namespace sim {
 
+// A reply fault from the start: for the module at `address`, or the whole
+// line when it is empty.
+struct FaultOption {
+  std::string address, kind, arg;
+};
+
 struct Options {
   std::vector<std::string> addresses;  // empty: one module at "01"
   std::string name = "BRIM";
   uint16_t config = 0x02CF;
-  std::vector<std::pair<std::string, std::string>> sets;    // FIELD, VALUE
-  std::vector<std::pair<std::string, std::string>> faults;  // KIND, ARG
+  std::vector<std::pair<std::string, std::string>> sets;  // FIELD, VALUE
+  std::vector<FaultOption> faults;
   std::string linkPath;
   std::string controlPath;
   std::string logPath;

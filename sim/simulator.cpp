@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 
 #include "clock.h"
@@ -17,29 +16,6 @@
 #include "json_text.h"
 
 namespace sim {
-
-namespace {
-
-std::pair<std::string, std::string> splitWord(const std::string& text) {
-  const size_t sp = text.find(' ');
-  if (sp == std::string::npos) return {text, {}};
-  return {text.substr(0, sp), text.substr(sp + 1)};
-}
-
-std::optional<long> parseCount(const std::string& text, long lo, long hi) {
-  long v = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v < lo || v > hi)
-    return std::nullopt;
-  return v;
-}
-
-const char kControlHelp[] =
-    "ok commands: power-cycle | key [@ADDR] TEXT | set [@ADDR] FIELD VALUE | fault KIND [ARG] "
-    "(delay drop badsum badaddr truncate noise longline burst flood vanish return off) | state | "
-    "counts | path | quit";
-
-}  // namespace
 
 Simulator::Simulator(Options options)
     : opt_(std::move(options)),
@@ -74,9 +50,14 @@ bool Simulator::start(std::string& error) {
     if (!minMaxPass)
       for (auto& m : modules_) m.resetMinMax();
   }
-  for (const auto& [kind, arg] : opt_.faults) {
-    if (const auto err = faults_.configure(kind, arg)) {
-      error = "--fault " + kind + ": " + *err;
+  for (const FaultOption& f : opt_.faults) {
+    const std::string at = f.address.empty() ? "" : "@" + f.address + ":";
+    if (!f.address.empty() && !findModule(f.address)) {
+      error = "--fault " + at + f.kind + ": no module at address " + f.address;
+      return false;
+    }
+    if (const auto err = faults_.configure(f.kind, f.arg, f.address)) {
+      error = "--fault " + at + f.kind + ": " + *err;
       return false;
     }
   }
@@ -126,9 +107,9 @@ void Simulator::sendRaw(std::string bytes, int64_t now) {
   if (!out_.push(std::move(bytes), now)) event("output dropped: nobody reads the line");
 }
 
-void Simulator::sendLine(std::string text, bool framed, int64_t now) {
+void Simulator::sendLine(std::string text, bool framed, int64_t now, const std::string& address) {
   if (!pty_.isOpen()) return;
-  ShapedReply r = faults_.shape(std::move(text), framed, otherAddress());
+  ShapedReply r = faults_.shape(std::move(text), framed, otherAddress(), address);
   if (r.dropped) {
     event("fault drop");
     return;
@@ -198,7 +179,7 @@ void Simulator::handleLine(const std::string& line, const std::string& raw, int6
     FramedResult r = handleFramed(line, modules_);
     switch (r.outcome) {
       case FramedOutcome::kReply:
-        sendLine(std::move(r.reply), true, now);
+        sendLine(std::move(r.reply), true, now, r.module->address);
         break;
       case FramedOutcome::kActed:
         if (!r.printed.empty() && printer_) {
@@ -219,7 +200,7 @@ void Simulator::handleLine(const std::string& line, const std::string& raw, int6
     return;
   }
   ConsoleReply reply = runConsole(modules_.front(), line);
-  for (auto& l : reply.lines) sendLine(std::move(l), false, now);
+  for (auto& l : reply.lines) sendLine(std::move(l), false, now, modules_.front().address);
 }
 
 Module* Simulator::findModule(const std::string& address) {
@@ -271,94 +252,6 @@ void Simulator::comeBack(int64_t now) {
   sendBanner(now);
 }
 
-std::string Simulator::controlFault(const std::string& kind, const std::string& arg) {
-  const int64_t now = monotonicNs();
-  if (kind == "burst") {
-    const auto n = parseCount(arg, 1, 4096);
-    if (!n) return "error burst takes a byte count, 1 to 4096";
-    if (vanished_) return "error the device has vanished";
-    sendRaw(faults_.noiseBytes(static_cast<size_t>(*n)), now);
-    faults_.count("burst");
-    event("fault burst " + arg);
-    return "ok burst " + arg;
-  }
-  if (kind == "flood") {
-    const auto n = arg.empty() ? std::optional<long>(kLongLineChars) : parseCount(arg, 1, 4096);
-    if (!n) return "error flood takes a length, 1 to 4096";
-    if (vanished_) return "error the device has vanished";
-    std::string line;
-    while (line.size() < static_cast<size_t>(*n)) line += static_cast<char>('0' + line.size() % 10);
-    sendRaw(line + "\r", now);
-    faults_.count("flood");
-    event("fault flood " + std::to_string(*n));
-    return "ok flood " + std::to_string(*n);
-  }
-  if (kind == "vanish") {
-    const auto ms = arg.empty() ? std::optional<long>(-1) : parseCount(arg, 0, 3'600'000);
-    if (!ms) return "error vanish takes milliseconds, 0 to 3600000";
-    vanish(now, *ms);
-    return "ok vanish";
-  }
-  if (kind == "return") {
-    if (!vanished_) return "error the device has not vanished";
-    comeBack(now);
-    if (vanished_) return "error the device could not come back";
-    return "ok return " + pty_.path();
-  }
-  if (const auto err = faults_.configure(kind, arg)) return "error " + *err;
-  event("fault " + kind + (arg.empty() ? "" : " " + arg));
-  return "ok fault " + kind + (arg.empty() ? "" : " " + arg);
-}
-
-std::string Simulator::control(const std::string& line) {
-  const auto [cmd, rest] = splitWord(line);
-  const int64_t now = monotonicNs();
-  // An optional "@ADDR" picks the module; the first one otherwise.
-  auto target = [this](std::string& args) -> Module* {
-    if (args.empty() || args[0] != '@') return &modules_.front();
-    auto [addr, tail] = splitWord(args);
-    args = tail;
-    return findModule(addr.substr(1));
-  };
-  if (cmd == "power-cycle") {
-    if (vanished_) return "error the device has vanished";
-    powerCycle(now);
-    return "ok power-cycle";
-  }
-  if (cmd == "key") {
-    std::string args = rest;
-    Module* m = target(args);
-    if (!m) return "error no module at that address";
-    if (args.empty()) return "error key needs keys (blank and hex digits)";
-    if (!m->queueKeys(args)) return "error keys are blanks and hex digits only";
-    return "ok " + std::to_string(m->keys_.size()) + " keys queued";
-  }
-  if (cmd == "set") {
-    std::string args = rest;
-    Module* m = target(args);
-    if (!m) return "error no module at that address";
-    const auto [field, value] = splitWord(args);
-    if (field.empty() || value.empty()) return "error usage: set [@ADDR] FIELD VALUE";
-    if (const auto err = m->setField(field, value)) return "error " + *err;
-    event("set " + m->address + " " + field + " " + value);
-    return "ok " + field + " " + value;
-  }
-  if (cmd == "fault") {
-    const auto [kind, arg] = splitWord(rest);
-    if (kind.empty()) return "error usage: fault KIND [ARG]";
-    return controlFault(kind, arg);
-  }
-  if (cmd == "state") return "ok " + stateJson();
-  if (cmd == "counts") return "ok " + faults_.countsJson();
-  if (cmd == "path") return "ok " + (vanished_ ? std::string() : pty_.path());
-  if (cmd == "quit") {
-    stop_ = true;
-    return "ok bye";
-  }
-  if (cmd == "help") return kControlHelp;
-  return "error unknown command '" + cmd + "' (try help)";
-}
-
 std::string Simulator::stateJson() const {
   std::string out = "{\"device\":" + jsonString(vanished_ ? std::string() : pty_.path());
   out += ",\"link\":" + jsonString(opt_.linkPath);
@@ -368,7 +261,11 @@ std::string Simulator::stateJson() const {
   out += ",\"modules\":[";
   for (size_t i = 0; i < modules_.size(); ++i) {
     if (i) out += ',';
-    out += modules_[i].toJson();
+    // Each module's own reply faults, beside its values.
+    std::string module = modules_[i].toJson();
+    module.insert(module.size() - 1,
+                  ",\"faults\":" + faults_.moduleSettingsJson(modules_[i].address));
+    out += module;
   }
   return out + "]}";
 }

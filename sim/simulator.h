@@ -36,13 +36,15 @@ class Simulator {
  private:
   void readInput(int64_t now);
   void handleLine(const std::string& line, const std::string& raw, int64_t now);
-  // A reply or console line: goes through the reply faults.
-  void sendLine(std::string text, bool framed, int64_t now);
+  // A reply or console line of the module at `address`: goes through the
+  // reply faults.
+  void sendLine(std::string text, bool framed, int64_t now, const std::string& address);
   // Bytes that are not replies (banner at power-up, injected noise).
   void sendRaw(std::string bytes, int64_t now);
   void sendBanner(int64_t now);
   std::string control(const std::string& line);
   std::string controlFault(const std::string& kind, const std::string& arg);
+  std::string controlModuleFault(const std::string& args);
   Module* findModule(const std::string& address);
   std::string otherAddress() const;
   std::string stateJson() const;

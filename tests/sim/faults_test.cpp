@@ -1,7 +1,10 @@
 // Faults injected from options and from the control channel, pacing, power
 // cycles and a device that vanishes and comes back.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -188,4 +191,67 @@ TEST(Faults, AClientClosingAndReopeningThePortDoesNotEndTheLine) {
     if (exclusive) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_EQ(exclusive, 0);
+}
+
+TEST(Faults, AModulesOwnFaultActsOnItsRepliesAloneAndOverridesTheLine) {
+  SimProcess sim{{"--no-banner", "--address", "01", "--address", "02", "--fault", "@02:drop"}};
+  Line line{sim.device()};
+  // Which of the two modules answer, as "01 02".
+  auto answering = [&] {
+    std::string who;
+    for (const char* address : {"01", "02"}) {
+      line.send(framed(address, "QI"));
+      if (line.readLine(300)) who += (who.empty() ? "" : " ") + std::string(address);
+    }
+    return who;
+  };
+  EXPECT_EQ(answering(), "01");
+  EXPECT_NE(sim.control("state").find("\"faults\":{\"drop\":100}}"), std::string::npos);
+  // The line drops everything but what 02 is told to send anyway.
+  EXPECT_EQ(sim.control("fault drop"), "ok fault drop");
+  EXPECT_EQ(sim.control("fault @02 drop 0"), "ok fault @02 drop 0");
+  EXPECT_EQ(answering(), "02");
+  EXPECT_EQ(sim.control("fault @02 off drop"), "ok fault @02 off drop");
+  EXPECT_EQ(answering(), "");
+  EXPECT_EQ(sim.control("fault off"), "ok fault off");
+  EXPECT_EQ(answering(), "01 02");
+  for (const auto& [command, says] :
+       {std::pair{"fault @07 drop", "error no module at that address"},
+        {"fault @02 vanish", "error vanish acts on the whole line: give it without @ADDR"},
+        {"fault @02 drop 101", "error drop takes a percentage, 0 to 100"},
+        {"fault @02", "error usage: fault @ADDR KIND [ARG]"}}) {
+    EXPECT_EQ(sim.control(command), says);
+  }
+  const auto run = runToCompletion({"--fault", "@03:drop"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("--fault @03:drop: no module at address 03"), std::string::npos)
+      << run.err;
+}
+
+TEST(Faults, StartedWithoutStandardStreamsThePathNeverGoesOnTheLine) {
+  TempDir dir;
+  const std::string link = dir.path("tty");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    for (int fd = 0; fd <= 2; ++fd) close(fd);
+    execl(BRIMTALLY_SIM_PATH, BRIMTALLY_SIM_PATH, "--no-banner", "--link", link.c_str(),
+          "--die-with-parent", nullptr);
+    _exit(127);
+  }
+  for (int i = 0; i < 300 && !std::filesystem::exists(link); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  {
+    Line line{link};
+    // What it prints (its device path) must not reach the module's line.
+    EXPECT_EQ(line.readFor(300), "");
+    line.send(framed("01", "QI"));
+    const auto reply = line.readLine();
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_TRUE(checksumValid(*reply)) << *reply;
+  }
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
