@@ -54,13 +54,19 @@ TEST_F(Gateway, PublishesStatesAvailabilityAndDiscovery) {
 }
 
 TEST_F(Gateway, AModuleIsOnlineOnlyWhileItAnswers) {
-  sim.control("fault drop");
+  // Only the pump is silent: the valve on the same line stays online.
+  sim.control("fault @01 drop");
   start();
   ASSERT_TRUE(sees(kLine + "/state", "online"));
+  EXPECT_TRUE(sees(kLine + "/valve/availability", "online"));
   EXPECT_TRUE(sees(kLine + "/pump/availability", "offline"));
   EXPECT_FALSE(sees(kLine + "/pump/availability", "online"));  // waits its full bound
   EXPECT_EQ(probe->count(kLine + "/pump"), 0u);
-  sim.control("fault off");
+  // Said once in words, with the time it waited.
+  const std::string log = slurp(dir.path("gw.log"));
+  EXPECT_NE(log.find("all-io at address 01 failed: no reply within "), std::string::npos) << log;
+  EXPECT_EQ(log.find("failed", log.find("failed") + 1), std::string::npos) << log;
+  sim.control("fault @01 off");
   EXPECT_TRUE(sees(kLine + "/pump/availability", "online"));
   probe->clear();
   sim.control("fault drop");
