@@ -64,6 +64,8 @@ bool parse_network_name(const std::string& value, NetworkName& name, std::string
 }
 
 std::string shown_value(const std::string& value) {
+  constexpr size_t kLongest = 80;  // an error line stays one readable line
+  if (value.size() > kLongest) return shown_value(value.substr(0, kLongest - 20)) + "...";
   const bool plain = !value.empty() && std::all_of(value.begin(), value.end(), [](char c) {
     return c > ' ' && c <= '~' && c != '\'';
   });

@@ -23,7 +23,8 @@ bool looks_like_network_name(const std::string& value);
 bool parse_network_name(const std::string& value, NetworkName& name, std::string& why);
 
 // A value for an error line: as given, or quoted with its unprintable bytes
-// as \xNN when it is empty or holds blanks or such bytes.
+// as \xNN when it is empty or holds blanks or such bytes; a long one cut
+// with "...".
 std::string shown_value(const std::string& value);
 
 }  // namespace cli

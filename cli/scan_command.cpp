@@ -75,10 +75,15 @@ int run_scan(const CommonOptions& options, const ScanRange& range, bool json) {
     // What was found before the port failed is still news.
     if (progress) std::fprintf(stderr, "\r\033[K");
     if (!found.empty()) write_found(found, json);
+    flush_or_fail(std::cout);
     throw;
   }
   if (progress) std::fprintf(stderr, "\r\033[K");
+  // A signal during the last address counts too; and the list is out before
+  // the signals act again.
+  if (stopped == 0) stopped = stops.taken();
   write_found(found, json);
+  flush_or_fail(std::cout);
   if (stopped != 0) return StopSignals::exit_code(stopped);
   if (found.empty()) {
     throw Failure(kExitNoReply, session.port().label + ": no module answered from " + range.from +

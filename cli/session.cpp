@@ -14,6 +14,8 @@ namespace cli {
 
 namespace {
 
+constexpr size_t kLongestDevice = 4095;
+
 std::string default_device(int number) {
   const std::string variable = "BRIMTALLY_COM" + std::to_string(number);
   const char* chosen = std::getenv(variable.c_str());
@@ -41,8 +43,13 @@ PortChoice choose_port(const std::string& value) {
                                   "an IPv4 address or an IPv6 address in brackets)");
   }
   if (value.find('/') != std::string::npos) {
+    // The library keeps a device name of at most this length: a longer one it would cut.
+    if (value.size() > kLongestDevice) {
+      throw Failure(kExitUsage, "--port " + shown_value(value) + ": a device path is at most " +
+                                    std::to_string(kLongestDevice) + " characters");
+    }
     choice.device = value;
-    choice.label = value;
+    choice.label = shown_value(value);  // error lines never carry a terminal's control bytes
     return choice;
   }
   if (value == "1" || strcasecmp(value.c_str(), "COM1") == 0) {
@@ -55,7 +62,7 @@ PortChoice choose_port(const std::string& value) {
                                   "or tcp://HOST:PORT");
   }
   choice.device = default_device(choice.number);
-  choice.label = "COM" + std::to_string(choice.number) + " (" + choice.device + ")";
+  choice.label = "COM" + std::to_string(choice.number) + " (" + shown_value(choice.device) + ")";
   return choice;
 }
 

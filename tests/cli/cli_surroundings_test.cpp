@@ -78,7 +78,7 @@ TEST(ToolSignals, ScanAndWatchEndAfterTheTransactionWithTheirOutput) {
     int times;
   } cases[] = {
       {{"scan", "--json"}, SIGINT, " 06 QC", 1},
-      {{"scan"}, SIGTERM, " 06 QC", 1},
+      {{"scan", "--to", "6"}, SIGTERM, " 06 QC", 1},  // the last address
       {{"watch", "configuration", "--interval", "0.2", "--address", "2"}, SIGINT, " 02 QC", 2},
   };
   for (const auto& c : cases) {

@@ -214,6 +214,7 @@ TEST_F(Tool, FailuresExitWithTheirCodeAndOneLine) {
        6,
        "/dev/brimtally-none: no such device"},
       {{"get", "all-io", "--port", file}, 6, "not a serial device"},
+      {{"get", "all-io", "--port", "/dev/none\x1b[2J"}, 6, "'/dev/none\\x1B[2J': no such device"},
       {{"get", "all-io", "--port", "tcp://[::1]:1"}, 6, "::1 port 1 refused the connection"},
       {{"get", "all-io"}, 6, "in use by process " + std::to_string(getpid()), true},
   };
