@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <regex>
 
@@ -30,18 +31,28 @@ bool becomes(SimProcess& sim, const std::string& pointer, const json& expected) 
   return false;
 }
 
+std::vector<std::string> words(const std::string& text) {
+  std::istringstream in(text);
+  return {std::istream_iterator<std::string>(in), {}};
+}
+
+// `args`, and `option` before each of the blank-separated `values`.
+std::vector<std::string> with(const std::string& option, const std::string& values,
+                              std::vector<std::string> args) {
+  for (const std::string& value : words(values)) args.insert(args.end(), {option, value});
+  return args;
+}
+
 // One module holding distinct values that stay still (no drift, no frequency
 // for the totalizer to count).
 class Tool : public ::testing::Test {
  protected:
   simtest::TempDir dir;
   const std::string log = dir.path("line.log");
-  SimProcess sim{{"--log",   log,     "--no-banner", "--drift", "0",       "--set",
-                  "a0=17",   "--set", "a1=34",       "--set",   "a2=51",   "--set",
-                  "a3=68",   "--set", "a4=1234",     "--set",   "a5=3000", "--set",
-                  "min4=5",  "--set", "d0=100",      "--set",   "d1=2047", "--set",
-                  "do=0x3C", "--set", "dir=0xF0",    "--set",   "di=0x05", "--set",
-                  "freq=0",  "--set", "total=0x1234"}};
+  SimProcess sim{with("--set",
+                      "a0=17 a1=34 a2=51 a3=68 a4=1234 a5=3000 min4=5 d0=100 d1=2047 "
+                      "do=0x3C dir=0xF0 di=0x05 freq=0 total=0x1234",
+                      {"--log", log, "--no-banner", "--drift", "0"})};
   RunResult run(std::vector<std::string> args) {
     args.insert(args.begin(), {"--port", sim.device(), "--timeout", "1000"});
     return tool(args);
@@ -51,41 +62,32 @@ class Tool : public ::testing::Test {
 TEST_F(Tool, EachQueryPrintsWhatTheModuleHolds) {
   sim.control("key 12A");
   const json held = moduleState(sim);
-  const std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>>
-      cases = {
-          {"all-io",
-           {{"AnalogIn0", "/analog_in/0"},
-            {"AnalogIn3", "/analog_in/3"},
-            {"AnalogIn4", "/analog_in/4"},
-            {"AnalogIn5", "/analog_in/5"},
-            {"AnalogOut0", "/analog_out/0"},
-            {"AnalogOut1", "/analog_out/1"},
-            {"DigitalIn", "/digital_in"},
-            {"DigitalOut", "/digital_out"},
-            {"PortDirection", "/direction"},
-            {"Frequency", "/frequency"},
-            {"Totalizer", "/totalizer"},
-            {"ConfigBits", "/config"}}},
-          {"min-max",
-           {{"AnalogIn4", "/analog_in/4"},
-            {"Analog4Min", "/min/0"},
-            {"Analog4Max", "/max/0"},
-            {"AnalogIn5", "/analog_in/5"},
-            {"Analog5Max", "/max/1"}}},
-          {"digital-in", {{"DigitalIn", "/digital_in"}}},
-          {"digital-out", {{"DigitalOut", "/digital_out"}}},
-          {"direction", {{"PortDirection", "/direction"}}},
-          {"configuration", {{"ConfigBits", "/config"}}},
-          {"frequency", {{"Frequency", "/frequency"}}},
-          {"totalizer", {{"Totalizer", "/totalizer"}}},
-      };
+  // Each query's record fields, with where the module holds them.
+  const std::pair<std::string, std::string> cases[] = {
+      {"all-io",
+       "AnalogIn0=/analog_in/0 AnalogIn3=/analog_in/3 AnalogIn4=/analog_in/4 "
+       "AnalogIn5=/analog_in/5 AnalogOut0=/analog_out/0 AnalogOut1=/analog_out/1 "
+       "DigitalIn=/digital_in DigitalOut=/digital_out PortDirection=/direction "
+       "Frequency=/frequency Totalizer=/totalizer ConfigBits=/config"},
+      {"min-max",
+       "AnalogIn4=/analog_in/4 Analog4Min=/min/0 Analog4Max=/max/0 AnalogIn5=/analog_in/5 "
+       "Analog5Max=/max/1"},
+      {"digital-in", "DigitalIn=/digital_in"},
+      {"digital-out", "DigitalOut=/digital_out"},
+      {"direction", "PortDirection=/direction"},
+      {"configuration", "ConfigBits=/config"},
+      {"frequency", "Frequency=/frequency"},
+      {"totalizer", "Totalizer=/totalizer"},
+  };
   for (const auto& [query, fields] : cases) {
     const RunResult r = run({"get", query, "--json"});
     ASSERT_EQ(r.exitCode, 0) << query << ": " << r.err;
     const json got = json::parse(r.out);
     EXPECT_EQ(got.size(), query == "all-io" ? 14u : query == "min-max" ? 8u : 1u) << query;
-    for (const auto& [key, pointer] : fields) {
-      EXPECT_EQ(got.at(key), held.at(json::json_pointer(pointer))) << query << " " << key;
+    for (const std::string& field : words(fields)) {
+      const std::string key = field.substr(0, field.find('='));
+      const json::json_pointer pointer(field.substr(field.find('=') + 1));
+      EXPECT_EQ(got.at(key), held.at(pointer)) << query << " " << key;
     }
   }
   // The serial number reads as on the wire in every format.
