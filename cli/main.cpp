@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "network_name.h"
 #include "option_values.h"
 #include "standard_streams.h"
 
@@ -41,6 +42,16 @@ CommonOptions read_common(CommonOptions common, const CommonTexts& texts) {
   if (!texts.timeout.empty()) common.timeout_ms = timeout_option(texts.timeout);
   common.address = address_option(texts.address);
   return common;
+}
+
+// "a, b or c" from the commands' names, for a refusal that lists them.
+std::string names(const std::vector<CLI::App*>& commands) {
+  std::string text;
+  for (size_t i = 0; i < commands.size(); ++i) {
+    if (i > 0) text += i + 1 == commands.size() ? " or " : ", ";
+    text += commands[i]->get_name();
+  }
+  return text;
 }
 
 void add_format(CLI::App* command, Format& format, bool csv) {
@@ -205,16 +216,29 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    // A word that names no command reads better than "a subcommand is required".
+    // A missing or unknown command reads better than "a subcommand is
+    // required"; every refusal points at the help of the command it is in.
+    std::string help = "brimtally";
+    for (const CLI::App* at = &app; !at->get_subcommands().empty();) {
+      at = at->get_subcommands().front();
+      help += " " + at->get_name();
+    }
     const bool in_set = set->parsed() && set->get_subcommands().empty();
+    const bool chosen = !app.get_subcommands().empty() && !in_set;
     std::vector<std::string> left = set->remaining();
     if (left.empty()) left = app.remaining();
-    if ((in_set || app.get_subcommands().empty()) && !left.empty()) {
-      std::cerr << "brimtally: unknown " << (in_set ? "setting" : "command") << " '" << left.front()
-                << "'; see 'brimtally " << (in_set ? "set " : "") << "--help'\n";
+    std::cerr << "brimtally: ";
+    if (!chosen && !left.empty()) {
+      const std::string word = shown_value(left.front());
+      std::cerr << "unknown " << (in_set ? "setting" : "command") << " "
+                << (word.front() == '\'' ? word : "'" + word + "'");
+    } else if (!chosen) {
+      std::cerr << (in_set ? "give a setting: " + names(set->get_subcommands({}))
+                           : "give a command: " + names(app.get_subcommands({})));
     } else {
-      std::cerr << "brimtally: " << e.what() << "; see 'brimtally --help'\n";
+      std::cerr << e.what();
     }
+    std::cerr << "; see '" << help << " --help'\n";
     return kExitUsage;
   }
   try {

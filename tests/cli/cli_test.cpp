@@ -186,8 +186,11 @@ TEST_F(Tool, FailuresExitWithTheirCodeAndOneLine) {
     std::string says;
     bool locked = false;
   } cases[] = {
-      {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
-      {{"set", "frob", "1"}, 2, "unknown setting 'frob'"},
+      {{"frobnicate"}, 2, "unknown command 'frobnicate'; see 'brimtally --help'"},
+      {{"set", "frob", "1"}, 2, "unknown setting 'frob'; see 'brimtally set --help'"},
+      {{}, 2, "give a command: ports, get, set, send, scan or watch"},
+      {{"set"}, 2, "give a setting: analog-out, analog-limits, digital-out, direction, pwm"},
+      {{"set", "pwm", "1"}, 2, "PERCENT is required; see 'brimtally set pwm --help'"},
       {{"get", "everything"}, 2, "everything not in"},
       {{"set", "pwm", "70000", "50"},
        2,
@@ -226,7 +229,7 @@ TEST_F(Tool, FailuresExitWithTheirCodeAndOneLine) {
     }
     const int before = clitest::received(log, "");
     const RunResult r = run(c.args);
-    EXPECT_EQ(r.exitCode, c.code) << c.args[0] << " " << c.args.back() << ": " << r.err;
+    EXPECT_EQ(r.exitCode, c.code) << r.err;
     EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     if (c.code == 2) {
