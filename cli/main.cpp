@@ -1,4 +1,7 @@
 // brimtally: the library's operations from a shell, for technicians and scripts.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <array>
 #include <iostream>
@@ -70,9 +73,11 @@ void add_format(CLI::App* command, Format& format, bool csv) {
 int main(int argc, char** argv) {
   // Before anything is opened, so the port never lands on descriptor 1; an
   // output nobody can read is a failure, not a silent success.
-  if (standard_streams::guard() & standard_streams::kOutput) {
-    std::cerr << "brimtally: standard output is closed, so nothing could be shown; nothing was "
-                 "done (redirect it, e.g. >/dev/null)\n";
+  const bool closed = standard_streams::guard() & standard_streams::kOutput;
+  const int mode = fcntl(STDOUT_FILENO, F_GETFL);  // e.g. 1</dev/null: open, but for reading
+  if (closed || (mode >= 0 && (mode & O_ACCMODE) == O_RDONLY)) {
+    std::cerr << "brimtally: standard output is " << (closed ? "closed" : "open for reading only")
+              << ", so nothing could be shown; nothing was done (redirect it, e.g. >/dev/null)\n";
     return kExitFailure;
   }
   CLI::App app{"Talks to Brimtally I/O modules on a serial line through libbrimtally.",

@@ -54,6 +54,7 @@ TEST(ToolOutput, AnOutputThatTakesNothingStopsTheCommandAndTheLine) {
   } cases[] = {
       {{"get", "all-io"}, "-", "standard output is closed", 0},
       {watch, "-", "standard output is closed", 0},
+      {{"get", "all-io"}, "</dev/null", "standard output is open for reading only", 0},
       {{"get", "all-io"}, "/dev/full", "the output could not be written (No space left", 1},
       {watch, "/dev/full", "the output could not be written", 0},  // its header failed first
       {watch_json, "/dev/full", "the output could not be written", 1},

@@ -21,9 +21,9 @@ namespace clitest {
 
 using simtest::RunResult;
 
-// `out` empty: standard output is a pipe read here; "-": closed; else the
-// file opened for writing (e.g. /dev/full). `meanwhile` runs beside the tool
-// with its process id; the tool's results come once both have ended.
+// `out` empty: standard output is a pipe read here; "-": closed; "<FILE":
+// FILE opened for reading only; else the file opened for writing (/dev/full). `meanwhile` runs
+// beside the tool with its process id; the tool's results come once both have ended.
 inline RunResult tool(std::vector<std::string> args, const std::string& out = "",
                       const std::function<void(pid_t)>& meanwhile = {}) {
   args.insert(args.begin(), BRIMTALLY_CLI_PATH);
@@ -34,7 +34,10 @@ inline RunResult tool(std::vector<std::string> args, const std::string& out = ""
   if (pipe2(o, O_CLOEXEC) != 0 || pipe2(e, O_CLOEXEC) != 0) return {-1, "", "no pipe"};
   const pid_t pid = fork();
   if (pid == 0) {
-    const int target = out.empty() ? o[1] : out == "-" ? -1 : open(out.c_str(), O_WRONLY);
+    const int target = out.empty()     ? o[1]
+                       : out == "-"    ? -1
+                       : out[0] == '<' ? open(out.c_str() + 1, O_RDONLY)
+                                       : open(out.c_str(), O_WRONLY);
     if (target < 0) close(1);
     if (target >= 0) dup2(target, 1);
     dup2(e[1], 2);
