@@ -100,6 +100,11 @@ TEST_F(Tool, EachQueryPrintsWhatTheModuleHolds) {
   for (const char* address : {"1", "01"}) {
     EXPECT_EQ(run({"get", "digital-in", "--address", address}).exitCode, 0) << address;
   }
+  // Without --timeout a query waits its longest reply's wire time and 30 ms.
+  for (const auto& [query, ms] : {std::pair{"all-io", 143}, {"totalizer", 59}, {"key", 69}}) {
+    const RunResult r = tool({"--port", sim.device(), "--address", "77", "get", query});
+    EXPECT_NE(r.err.find(" within " + std::to_string(ms) + " ms"), std::string::npos) << r.err;
+  }
   EXPECT_EQ(lines(run({"get", "direction", "--csv"}).out),
             (std::vector<std::string>{"PortDirection", "240"}));
 }
@@ -214,6 +219,7 @@ TEST_F(Tool, FailuresExitWithTheirCodeAndOneLine) {
       {{"get", "all-io", "--port", "tcp://:80"}, 2, "tcp://:80: no host"},
       {{"get", "all-io", "--port", "rfc2217://h:99999"}, 2, "h:99999: the port number must be 1"},
       {{"get", "all-io", "--port", "rfc2217://h:x"}, 2, "h:x: the port number must be 1 to 65535"},
+      {{"get", "all-io", "--port", "tcp://" + std::string(256, 'h') + ":1"}, 2, "name is too long"},
       {{"get", "digital-in", "--address", "77"}, 3, "address 77: no reply to digital-in"},
       {{"get", "all-io", "--port", "/dev/brimtally-none"},
        6,
@@ -246,7 +252,8 @@ TEST_F(Tool, FailuresExitWithTheirCodeAndOneLine) {
 
 TEST_F(Tool, HelpOfACommandIsItsOwn) {
   const RunResult all = run({"--help"});
-  for (const char* part : {"Exit codes:", "130", "rfc2217://HOST:PORT", "means 0X"}) {
+  for (const char* part : {"Exit codes:", "130", "means 0X",
+                           "1, 2, COM1, COM2, a device path, rfc2217://HOST:PORT or tcp://"}) {
     EXPECT_NE(all.out.find(part), std::string::npos) << part;
   }
   for (const std::vector<std::string>& command :
