@@ -91,15 +91,19 @@ int main(int argc, char** argv) {
   app.add_option("--port", common.port,
                  "1, 2, COM1, COM2, a device path, rfc2217://HOST:PORT or tcp://HOST:PORT "
                  "(default 1)")
+      ->type_name("PORT")
       ->take_last();
   app.add_option("--baud", texts.baud, "line rate: 300 1200 2400 9600 19200 57600 (default 9600)")
+      ->type_name("RATE")
       ->take_last();
   app.add_option("--timeout", texts.timeout,
                  "reply time-out in ms, 1-32767 (default: the longest reply's wire time + 30 ms)")
+      ->type_name("MS")
       ->take_last();
   app.add_option("--address", texts.address,
                  "module address, up to 19 characters (default 01); one hexadecimal digit "
                  "means 0X, as scan counts")
+      ->type_name("AA")
       ->take_last();
   app.add_flag("--trace", common.trace, "log the line traffic on standard error");
 
@@ -170,7 +174,8 @@ int main(int argc, char** argv) {
   auto* send = command(&app, "send", "send a raw line (CR added) and print the reply lines",
                        "brimtally send QC --lines 1");
   send->add_option("TEXT", text, "the line, e.g. QC or \"A NAME\"")->required();
-  send->add_option("--lines", lines, "stop after N reply lines (default: all until the time-out)");
+  send->add_option("--lines", lines, "stop after N reply lines (default: all until the time-out)")
+      ->type_name("N");
   send->callback([&] {
     run = [&](const CommonOptions& c) {
       return run_send(c, text, lines == "-1" ? -1 : lines_option(lines));
@@ -180,8 +185,9 @@ int main(int argc, char** argv) {
   ScanRange range;
   auto* scan = command(&app, "scan", "list the addresses that answer",
                        "brimtally scan --from 00 --to 1F --json");
-  scan->add_option("--from", range.from, "first address, hexadecimal (default 00)");
-  scan->add_option("--to", range.to, "last address, hexadecimal (default FF)");
+  scan->add_option("--from", range.from, "first address, hexadecimal (default 00)")
+      ->type_name("AA");
+  scan->add_option("--to", range.to, "last address, hexadecimal (default FF)")->type_name("AA");
   scan->add_flag("--json", json, "JSON output");
   scan->callback([&] { run = [&](const CommonOptions& c) { return run_scan(c, range, json); }; });
 
@@ -192,8 +198,10 @@ int main(int argc, char** argv) {
   watch->add_option("QUERY", query_name, "the query")
       ->required()
       ->check(CLI::IsMember(query_names()));
-  watch->add_option("--interval", interval, "seconds between samples, 0.001 to 86400")->required();
-  watch->add_option("--count", count, "samples to take (default: until Ctrl-C)");
+  watch->add_option("--interval", interval, "seconds between samples, 0.001 to 86400")
+      ->type_name("S")
+      ->required();
+  watch->add_option("--count", count, "samples to take (default: until Ctrl-C)")->type_name("N");
   auto* watch_json = watch->add_flag("--json", plan.json, "JSON lines");
   watch
       ->add_flag_callback(
