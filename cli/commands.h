@@ -19,7 +19,7 @@ int reply_timeout(const CommonOptions& options, int chars);
 int run_ports(bool json);
 int run_get(const CommonOptions& options, const Query& query, Format format);
 int run_set(const CommonOptions& options, const Setting& setting,
-            const std::vector<std::string>& arguments);
+            const std::vector<std::string>& arguments, Limits limits);
 int run_print(const CommonOptions& options, const std::string& text);
 // lines < 0: every line until the time-out.
 int run_send(const CommonOptions& options, const std::string& text, int lines);

@@ -17,15 +17,34 @@
 #include <sstream>
 #include <system_error>
 
+#include "server_check.h"
+
 namespace cli {
 
 namespace fs = std::filesystem;
 
 namespace {
 
+// How `ports` and error lines name a holder.
+constexpr size_t kLongestName = 60;
+
+// The program's base name and its arguments, from /proc/PID/cmdline; the
+// kernel's comm (cut to 15 characters) for a process without one.
 std::string process_name(const fs::path& process) {
-  std::ifstream comm(process / "comm");
+  std::ifstream cmdline(process / "cmdline");
   std::string name;
+  for (std::string word; std::getline(cmdline, word, '\0');) {
+    if (name.empty()) word = fs::path(word).filename();
+    if (!name.empty()) name += ' ';
+    name += word;
+    if (name.size() > kLongestName) break;
+  }
+  for (char& c : name) {
+    if (c < ' ' || c > '~') c = '?';
+  }
+  if (name.size() > kLongestName) name = name.substr(0, kLongestName - 3) + "...";
+  if (!name.empty()) return name;
+  std::ifstream comm(process / "comm");
   std::getline(comm, name);
   return name;
 }
@@ -115,9 +134,14 @@ std::string group_fix_command(const std::string& group) {
 
 DeviceProblem diagnose_device(const std::string& device) {
   // A serial device server is reached over TCP: nothing local to look at.
-  if (device.rfind("rfc2217://", 0) == 0 || device.rfind("tcp://", 0) == 0) {
-    return {"the serial device server did not answer (refused, unknown host or no reply)",
-            "check the host name and port, and that the server (e.g. ser2net) runs"};
+  if (looks_like_network_name(device)) {
+    NetworkName name;
+    std::string why;
+    if (!parse_network_name(device, name, why)) {
+      return {"no serial device server's name: " + why,
+              "give rfc2217://HOST:PORT or tcp://HOST:PORT"};
+    }
+    return diagnose_server(name);
   }
   struct stat info {};
   if (stat(device.c_str(), &info) != 0) {

@@ -26,7 +26,9 @@ inline constexpr const char* kExitCodeHelp =
     "  3  no reply within the time-out\n"
     "  4  bad reply: wrong checksum, another address, malformed field or key\n"
     "  5  version refused by the library\n"
-    "  6  port failed: missing, in use, no permission, not a terminal, or gone\n";
+    "  6  port failed: missing, in use, no permission, not a terminal, or gone\n"
+    "  130, 143  scan or watch ended by Ctrl-C (SIGINT) or SIGTERM, after the current\n"
+    "     transaction, with what it had printed complete\n";
 
 // Ends the command: main prints "brimtally: <message>" on one line and exits
 // with the code.

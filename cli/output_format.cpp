@@ -1,25 +1,17 @@
 #include "output_format.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace cli {
 
 namespace {
 
-// Arrays (the serial number's bytes) read best as hexadecimal digits.
 std::string plain_text(const Json& value) {
   if (value.is_string()) return value.get<std::string>();
-  if (value.is_array()) {
-    std::string text;
-    for (const Json& b : value) {
-      char digits[8];
-      std::snprintf(digits, sizeof digits, "%02lX", b.get<long>() & 0xFF);
-      text += digits;
-    }
-    return text;
-  }
   return value.dump();
 }
 
@@ -44,8 +36,8 @@ void write_table(std::ostream& out, const Json& object) {
       char hex[16];
       std::snprintf(hex, sizeof hex, "0x%lX", static_cast<unsigned long>(value.get<long>()));
       text += std::string(text.size() < 8 ? 8 - text.size() : 1, ' ') + hex;
-    } else if (value.is_string()) {
-      text = "\"" + text + "\"";
+    } else if (value.is_string() && (text.empty() || text.front() == ' ' || text.back() == ' ')) {
+      text = "\"" + text + "\"";  // so the blanks of KeyText show
     }
     out << name << std::string(width + 2 - name.size(), ' ') << text << '\n';
   }
@@ -110,6 +102,17 @@ void write_object(std::ostream& out, const Json& object, Format format) {
       write_table(out, object);
       break;
   }
+}
+
+void flush_or_fail(std::ostream& out) {
+  errno = 0;
+  out.flush();
+  if (out) return;
+  const int error = errno;
+  throw Failure(kExitFailure,
+                std::string("the output could not be written") +
+                    (error != 0 ? std::string(" (") + std::strerror(error) + ")" : "") +
+                    "; check where it goes (a full disk, a closed file)");
 }
 
 }  // namespace cli

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "exit_codes.h"
 #include "record_fields.h"
 
 namespace cli {
@@ -20,6 +21,9 @@ std::string csv_header(const Json& object);
 std::string csv_row(const Json& object);
 // One object in the chosen format: a table, one line of JSON, or header and row.
 void write_object(std::ostream& out, const Json& object, Format format);
+// Flushes `out`; throws Failure(kExitFailure) when what was written did not
+// get out (a full disk, /dev/full, a closed descriptor).
+void flush_or_fail(std::ostream& out);
 
 }  // namespace cli
 

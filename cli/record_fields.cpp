@@ -1,5 +1,6 @@
 #include "record_fields.h"
 
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -33,9 +34,14 @@ Json field_value(const ModuleRecord& record, std::string_view name) {
     if (field.name == name) return field.value(record);
   }
   if (name == "SerialNumber") {
-    Json bytes = Json::array();
-    for (int16_t b : record.SerialNumber) bytes.push_back(b);
-    return bytes;
+    // Sixteen hexadecimal digits, as on the wire and on the module's label.
+    std::string digits;
+    for (int16_t b : record.SerialNumber) {
+      char pair[3];
+      std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned>(b) & 0xFFu);
+      digits += pair;
+    }
+    return digits;
   }
   if (name == "KeyText") return std::string(record.KeyText, strnlen(record.KeyText, BT_KEY_LEN));
   throw std::logic_error("no record field " + std::string(name));

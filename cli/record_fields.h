@@ -1,5 +1,6 @@
 // The fields of a ModuleRecord by their names, as JSON values: numbers for the
-// numeric fields, an array for SerialNumber, text for KeyText.
+// numeric fields, text for KeyText and for SerialNumber (16 upper-case
+// hexadecimal digits, in every output format).
 #ifndef BRIMTALLY_CLI_RECORD_FIELDS_H
 #define BRIMTALLY_CLI_RECORD_FIELDS_H
 

@@ -7,10 +7,14 @@
 #include <cstring>
 
 #include "device_check.h"
+#include "network_name.h"
+#include "status_words.h"
 
 namespace cli {
 
 namespace {
+
+constexpr size_t kLongestDevice = 4095;
 
 std::string default_device(int number) {
   const std::string variable = "BRIMTALLY_COM" + std::to_string(number);
@@ -31,9 +35,21 @@ int wire_ms(int chars, unsigned baud) {
 
 PortChoice choose_port(const std::string& value) {
   PortChoice choice;
+  NetworkName name;
+  std::string why;
+  if (looks_like_network_name(value) && !parse_network_name(value, name, why)) {
+    throw Failure(kExitUsage, "--port " + shown_value(value) + ": " + why +
+                                  "; give rfc2217://HOST:PORT or tcp://HOST:PORT (HOST a name, "
+                                  "an IPv4 address or an IPv6 address in brackets)");
+  }
   if (value.find('/') != std::string::npos) {
+    // The library keeps a device name of at most this length: a longer one it would cut.
+    if (value.size() > kLongestDevice) {
+      throw Failure(kExitUsage, "--port " + shown_value(value) + ": a device path is at most " +
+                                    std::to_string(kLongestDevice) + " characters");
+    }
     choice.device = value;
-    choice.label = value;
+    choice.label = shown_value(value);  // error lines never carry a terminal's control bytes
     return choice;
   }
   if (value == "1" || strcasecmp(value.c_str(), "COM1") == 0) {
@@ -41,10 +57,12 @@ PortChoice choose_port(const std::string& value) {
   } else if (value == "2" || strcasecmp(value.c_str(), "COM2") == 0) {
     choice.number = 2;
   } else {
-    throw Failure(kExitUsage, "--port " + value + ": give 1, 2, COM1, COM2 or a device path");
+    throw Failure(kExitUsage, "--port " + shown_value(value) +
+                                  ": give 1, 2, COM1, COM2, a device path, rfc2217://HOST:PORT "
+                                  "or tcp://HOST:PORT");
   }
   choice.device = default_device(choice.number);
-  choice.label = "COM" + std::to_string(choice.number) + " (" + choice.device + ")";
+  choice.label = "COM" + std::to_string(choice.number) + " (" + shown_value(choice.device) + ")";
   return choice;
 }
 
@@ -92,6 +110,13 @@ bool device_gone(const ModuleRecord& record) {
 }
 
 Failure Session::gone_failure() const {
+  // A server that drops the connection at once usually serves another client.
+  if (looks_like_network_name(port_.device)) {
+    const DeviceProblem problem = diagnose_device(port_.device);
+    if (!problem.what.empty()) {
+      return Failure(kExitPortFailed, port_.label + ": " + problem.what + "; " + problem.advice);
+    }
+  }
   return Failure(kExitPortFailed, port_.label +
                                       ": the device stopped working (unplugged or closed at the "
                                       "far end); reconnect it and run the command again");
@@ -99,41 +124,51 @@ Failure Session::gone_failure() const {
 
 void Session::check(int16_t status, const std::string& what) {
   if (status == BT_OK) return;
+  if (status == BT_WRONG_VERSION) {
+    throw Failure(kExitVersion, "the library refused the record version \"" BT_DLL_VERSION
+                                "\"; install the libbrimtally.so.1 that came with this tool");
+  }
+  if (status == BT_NO_PORT) {
+    throw Failure(kExitPortFailed, port_.label + ": the port is not open; run the command again");
+  }
   const std::string module =
       port_.label + ", address " +
       std::string(record_.ModuleAddress, strnlen(record_.ModuleAddress, BT_ADDRESS_LEN)) + ": ";
-  auto bad = [&](const std::string& fault, const std::string& advice) {
-    return Failure(kExitBadReply, module + fault + " in reply to " + what + " (\"" +
-                                      reply_text(record_) + "\"); " + advice);
-  };
-  switch (status) {
-    case BT_NO_REPLY:
-      if (device_gone()) throw gone_failure();
-      throw Failure(kExitNoReply, module + "no reply to " + what + " within " +
-                                      std::to_string(record_.ReplyTimeout) +
-                                      " ms; check the address ('brimtally scan'), the wiring and "
-                                      "--baud, or raise --timeout");
-    case BT_NOT_A_REPLY:
-      throw bad("a line that is not a reply",
-                "check that every module on the line uses the same baud rate");
-    case BT_BAD_CHECKSUM:
-      throw bad("a wrong checksum", "noise or a baud-rate mismatch: check the wiring and --baud");
-    case BT_WRONG_ADDRESS:
-      throw bad("another module's address",
-                "two modules may share an address; 'brimtally scan' lists them");
-    case BT_MALFORMED:
-      throw bad("a malformed field", "the module sent a field this library cannot read");
-    case BT_BAD_KEY:
-      throw bad("a character that is no key", "the module sent a key this library cannot read");
-    case BT_WRONG_VERSION:
-      throw Failure(kExitVersion, "the library refused the record version \"" BT_DLL_VERSION
-                                  "\"; install the libbrimtally.so.1 that came with this tool");
-    case BT_NO_PORT:
-      throw Failure(kExitPortFailed, port_.label + ": the port is not open; run the command again");
-    default:
-      throw Failure(kExitFailure, module + "the library answered " + what + " with status " +
-                                      std::to_string(status));
+  if (status == BT_TOO_LONG) {
+    throw Failure(kExitUsage, module + what + ": " + status_words(status) +
+                                  "; give a shorter address or text; nothing sent");
   }
+  // Whatever the reply looked like, a port that has gone is the fault to report.
+  if (device_gone()) throw gone_failure();
+  if (status == BT_NO_REPLY) {
+    throw Failure(kExitNoReply, module + "no reply to " + what + " within " +
+                                    std::to_string(record_.ReplyTimeout) +
+                                    " ms; check the address ('brimtally scan'), the wiring and "
+                                    "--baud, or raise --timeout");
+  }
+  std::string advice;
+  switch (status) {
+    case BT_NOT_A_REPLY:
+      advice = "check that every module on the line uses the same baud rate";
+      break;
+    case BT_BAD_CHECKSUM:
+      advice = "noise or a baud-rate mismatch: check the wiring and --baud";
+      break;
+    case BT_WRONG_ADDRESS:
+      advice = "two modules may share an address; 'brimtally scan' lists them";
+      break;
+    case BT_MALFORMED:
+    case BT_BAD_KEY:
+      advice = "the module sent what this library cannot read; --trace shows the line";
+      break;
+    case BT_READ_ERROR:
+      advice = "a line longer than 99 characters or a line fault; --trace shows the bytes";
+      break;
+    default:
+      throw Failure(kExitFailure, module + what + ": " + status_words(status));
+  }
+  throw Failure(kExitBadReply, module + what + ": " + status_words(status) + " (\"" +
+                                   reply_text(record_) + "\"); " + advice);
 }
 
 }  // namespace cli

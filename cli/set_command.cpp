@@ -16,8 +16,8 @@ void report_sent(Session& session) {
 }  // namespace
 
 int run_set(const CommonOptions& options, const Setting& setting,
-            const std::vector<std::string>& arguments) {
-  const std::vector<int32_t> values = parse_arguments(setting, arguments);
+            const std::vector<std::string>& arguments, Limits limits) {
+  const std::vector<int32_t> values = parse_arguments(setting, arguments, limits);
   Session session(options);
   session.address(options.address, reply_timeout(options, 0));
   session.check(setting.send(&session.record(), values), "set " + std::string(setting.name));

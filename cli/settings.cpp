@@ -1,10 +1,12 @@
 #include "settings.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "exit_codes.h"
+#include "network_name.h"
 
 namespace cli {
 
@@ -17,16 +19,31 @@ int16_t s16(int32_t v) {
   return static_cast<int16_t>(v);
 }
 
-bool parse_number(const std::string& text, int64_t& value) {
-  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  const std::string digits = hex ? text.substr(2) : text;
+enum class Number { kOk, kNotANumber, kTooLarge };
+
+// Decimal or 0x hexadecimal; a minus sign or more digits than any field
+// holds make a number too large (or small) for the module, not a non-number.
+Number parse_number(const std::string& text, int64_t& value) {
+  const bool negative = !text.empty() && text[0] == '-';
+  const std::string unsigned_text = negative ? text.substr(1) : text;
+  const bool hex = unsigned_text.size() > 2 && unsigned_text[0] == '0' &&
+                   (unsigned_text[1] == 'x' || unsigned_text[1] == 'X');
+  std::string digits = hex ? unsigned_text.substr(2) : unsigned_text;
   const std::string allowed = hex ? "0123456789abcdefABCDEF" : "0123456789";
-  if (digits.empty() || digits.size() > 12 ||
-      digits.find_first_not_of(allowed) != std::string::npos) {
-    return false;
+  if (digits.empty() || digits.find_first_not_of(allowed) != std::string::npos) {
+    return Number::kNotANumber;
   }
+  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+  if (digits.size() > 12) return Number::kTooLarge;
   value = std::strtoll(digits.c_str(), nullptr, hex ? 16 : 10);
-  return true;
+  if (negative && value != 0) return Number::kTooLarge;
+  return Number::kOk;
+}
+
+std::string both_bases(int32_t value) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%X", static_cast<unsigned>(value));
+  return std::to_string(value) + " (" + hex + ")";
 }
 
 }  // namespace
@@ -75,8 +92,8 @@ const std::vector<Setting>& settings() {
   return table;
 }
 
-std::vector<int32_t> parse_arguments(const Setting& setting,
-                                     const std::vector<std::string>& texts) {
+std::vector<int32_t> parse_arguments(const Setting& setting, const std::vector<std::string>& texts,
+                                     Limits limits) {
   std::vector<int32_t> values;
   for (size_t i = 0; i < setting.arguments.size(); ++i) {
     const SettingArgument& argument = setting.arguments[i];
@@ -86,20 +103,36 @@ std::vector<int32_t> parse_arguments(const Setting& setting,
     const int64_t largest = (int64_t{1} << (4 * digits)) - 1;
     const int64_t limit = setting.name == "analog-limits" && i == 0 ? kChannelCount - 1 : largest;
     int64_t value = 0;
-    const std::string where =
-        "set " + std::string(setting.name) + ": " + std::string(argument.name) + " " + texts[i];
-    if (!parse_number(texts[i], value)) {
+    const std::string where = "set " + std::string(setting.name) + ": " +
+                              std::string(argument.name) + " " + shown_value(texts[i]);
+    const Number parsed = parse_number(texts[i], value);
+    if (parsed == Number::kNotANumber) {
       throw Failure(kExitUsage, where +
                                     " is not a number (decimal, or hexadecimal after 0x); "
                                     "nothing sent");
     }
-    if (value > limit) {
+    if (parsed == Number::kTooLarge || value > limit) {
       throw Failure(kExitUsage, where + " is out of range: the module takes 0 to " +
                                     std::to_string(limit) + "; nothing sent");
     }
     values.push_back(static_cast<int32_t>(value));
   }
+  if (limits == Limits::kChecked) check_limits(setting, values);
   return values;
+}
+
+std::vector<int32_t> parse_arguments(const Setting& setting,
+                                     const std::vector<std::string>& texts) {
+  return parse_arguments(setting, texts, Limits::kChecked);
+}
+
+void check_limits(const Setting& setting, const std::vector<int32_t>& values) {
+  // A low limit above the high one makes the channel's alarm meaningless.
+  if (setting.name != "analog-limits" || values.size() != 3 || values[1] <= values[2]) return;
+  throw Failure(kExitUsage, "set analog-limits: LOW " + both_bases(values[1]) + " is above HIGH " +
+                                both_bases(values[2]) +
+                                "; the low limit must not be above the high one (--allow-crossed "
+                                "sends it anyway); nothing sent");
 }
 
 size_t print_capacity(size_t address_length) {

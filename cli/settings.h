@@ -27,10 +27,20 @@ struct Setting {
 
 const std::vector<Setting>& settings();
 
+// Whether parse_arguments refuses analog limits whose low is above the high.
+enum class Limits { kChecked, kCrossedAllowed };
+
 // A number as written on the command line: decimal, or hexadecimal after 0x.
 // Throws Failure(kExitUsage) when it is neither or does not fit the field:
-// the message names the setting, the argument and the range.
+// the message names the setting, the argument and the range. The values
+// then pass check_limits unless `limits` allows crossed ones.
+std::vector<int32_t> parse_arguments(const Setting& setting, const std::vector<std::string>& texts,
+                                     Limits limits);
 std::vector<int32_t> parse_arguments(const Setting& setting, const std::vector<std::string>& texts);
+
+// Throws Failure(kExitUsage) for analog-limits values whose low limit lies
+// above the high one (equal is fine); any other setting passes.
+void check_limits(const Setting& setting, const std::vector<int32_t>& values);
 
 // The longest text `print` can send for an address of that length.
 size_t print_capacity(size_t address_length);

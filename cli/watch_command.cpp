@@ -1,16 +1,14 @@
 // `watch QUERY`: one sample per interval, a line each (CSV with a time column,
 // or JSON lines), for logging and plotting. SIGINT and SIGTERM are held back
-// while a transaction runs and end the watch after it, the port closed and
-// every sample written.
-#include <signal.h>
+// while a transaction runs and end the watch after it (exit 130 or 143), the
+// port closed and every sample written; so does an output that takes no more.
 #include <time.h>
 
-#include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <iostream>
 
 #include "commands.h"
+#include "stop_signals.h"
 
 namespace cli {
 
@@ -33,34 +31,10 @@ std::string iso_time(std::chrono::system_clock::time_point when) {
   return text;
 }
 
-// Waits until `deadline`; false when a stop signal came first.
-bool wait_until(Clock::time_point deadline, const sigset_t& stops) {
-  for (;;) {
-    const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) return true;
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-    const timespec wait{static_cast<time_t>(ns / 1'000'000'000),
-                        static_cast<long>(ns % 1'000'000'000)};
-    if (sigtimedwait(&stops, nullptr, &wait) >= 0) return false;
-    if (errno != EAGAIN && errno != EINTR) return true;
-  }
-}
-
-bool stop_pending() {
-  sigset_t pending;
-  sigpending(&pending);
-  return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1;
-}
-
 }  // namespace
 
 int run_watch(const CommonOptions& options, const Query& query, const WatchPlan& plan) {
-  sigset_t stops;
-  sigemptyset(&stops);
-  sigaddset(&stops, SIGINT);
-  sigaddset(&stops, SIGTERM);
-  sigprocmask(SIG_BLOCK, &stops, nullptr);
-
+  StopSignals stops;
   Session session(options);
   session.address(options.address,
                   reply_timeout(options, exchange_chars(query, options.address.size())));
@@ -70,12 +44,14 @@ int run_watch(const CommonOptions& options, const Query& query, const WatchPlan&
   if (!plan.json) {
     Json columns = Json{{"time", ""}};
     columns.update(record_fields(session.record(), query.fields));
-    std::cout << csv_header(columns) << std::endl;
+    std::cout << csv_header(columns) << '\n';
+    flush_or_fail(std::cout);  // nothing is sampled for an output that takes nothing
   }
+  int stopped = 0;
   auto next = Clock::now();
   for (long n = 0; plan.count == 0 || n < plan.count; ++n) {
-    if (n > 0 && !wait_until(next, stops)) break;
-    if (stop_pending()) break;
+    stopped = n > 0 ? stops.wait_until(next) : stops.taken();
+    if (stopped != 0) break;
     const auto taken = std::chrono::system_clock::now();
     next = Clock::now() + interval;
     const int16_t status = query.call(&session.record());
@@ -92,13 +68,10 @@ int run_watch(const CommonOptions& options, const Query& query, const WatchPlan&
     Json sample = Json::object();
     sample["time"] = iso_time(taken);
     sample.update(record_fields(session.record(), query.fields));
-    if (plan.json) {
-      std::cout << sample.dump() << std::endl;
-    } else {
-      std::cout << csv_row(sample) << std::endl;
-    }
+    std::cout << (plan.json ? sample.dump() : csv_row(sample)) << '\n';
+    flush_or_fail(std::cout);
   }
-  return result;
+  return stopped != 0 ? StopSignals::exit_code(stopped) : result;
 }
 
 }  // namespace cli

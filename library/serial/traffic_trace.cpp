@@ -1,6 +1,7 @@
 // BRIMTALLY_TRACE: one line per line transfer, for a technician who needs to
 // see what went over the wire. Lines look like
-//   "81234.567 COM1 out "#46 01 QE\n\r" 0 Success".
+//   "81234.567 COM1 out "#46 01 QE\n\r" 0 Success", or with the port's device
+//   named by $BRIMTALLY_COM1 "81234.567 COM1=/dev/ttyUSB0 out ...".
 #include "serial/traffic_trace.h"
 
 #include <cerrno>
@@ -59,23 +60,28 @@ void append_escaped(std::string& out, const char* bytes, size_t length) {
   out += '"';
 }
 
+// COM1 or COM2; with the device its variable named, "COM1=/dev/ttyUSB0", so
+// the trace shows the line the caller chose rather than a port it never named.
+std::string port_name(const SerialPort& port) {
+  if (port.port_index < 0) return "COM?";
+  const std::string com = "COM" + std::to_string(port.port_index + 1);
+  const char* chosen = std::getenv(("BRIMTALLY_" + com).c_str());
+  return chosen != nullptr && *chosen != '\0' ? com + "=" + chosen : com;
+}
+
 void emit(const SerialPort& port, const char* direction, const std::string& bytes, int result) {
   FILE* file = sink();
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch())
           .count();
-  char port_name[16];
-  if (port.port_index >= 0) {
-    std::snprintf(port_name, sizeof port_name, "COM%d", port.port_index + 1);
-  } else {
-    std::snprintf(port_name, sizeof port_name, "COM?");
-  }
-  char head[64];
-  std::snprintf(head, sizeof head, "%.3f %s %s ", ms, port_name, direction);
+  const std::string name = port_name(port);
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%.3f ", ms);
   char tail[64];
   std::snprintf(tail, sizeof tail, " %d ", result);
   // One write per line, so lines of several processes sharing a file do not mix.
-  const std::string line = head + bytes + tail + port_error_text(result) + "\n";
+  const std::string line =
+      stamp + name + " " + direction + " " + bytes + tail + port_error_text(result) + "\n";
   std::fwrite(line.data(), 1, line.size(), file);
   std::fflush(file);
 }

@@ -1,30 +1,21 @@
 // brimtally, the program, against the simulator: what it prints, what the
 // module receives, and how it fails.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/file.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <regex>
-#include <sstream>
-#include <thread>
 
-#include "sim_process.h"
+#include "tool_run.h"
 
 namespace {
 
+using clitest::lines;
+using clitest::tool;
 using nlohmann::json;
 using simtest::RunResult;
 using simtest::SimProcess;
-
-RunResult tool(std::vector<std::string> args) {
-  args.insert(args.begin(), BRIMTALLY_CLI_PATH);
-  return simtest::runToCompletion(args, 60000, false);
-}
 
 json moduleState(SimProcess& sim, int index = 0) {
   const std::string answer = sim.control("state");
@@ -40,22 +31,28 @@ bool becomes(SimProcess& sim, const std::string& pointer, const json& expected) 
   return false;
 }
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
+std::vector<std::string> words(const std::string& text) {
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
+  return {std::istream_iterator<std::string>(in), {}};
+}
+
+// `args`, and `option` before each of the blank-separated `values`.
+std::vector<std::string> with(const std::string& option, const std::string& values,
+                              std::vector<std::string> args) {
+  for (const std::string& value : words(values)) args.insert(args.end(), {option, value});
+  return args;
 }
 
 // One module holding distinct values that stay still (no drift, no frequency
 // for the totalizer to count).
 class Tool : public ::testing::Test {
  protected:
-  SimProcess sim{
-      {"--no-banner", "--drift", "0",       "--set", "a0=17",   "--set", "a1=34",       "--set",
-       "a2=51",       "--set",   "a3=68",   "--set", "a4=1234", "--set", "a5=3000",     "--set",
-       "min4=5",      "--set",   "d0=100",  "--set", "d1=2047", "--set", "do=0x3C",     "--set",
-       "dir=0xF0",    "--set",   "di=0x05", "--set", "freq=0",  "--set", "total=0x1234"}};
+  simtest::TempDir dir;
+  const std::string log = dir.path("line.log");
+  SimProcess sim{with("--set",
+                      "a0=17 a1=34 a2=51 a3=68 a4=1234 a5=3000 min4=5 d0=100 d1=2047 "
+                      "do=0x3C dir=0xF0 di=0x05 freq=0 total=0x1234",
+                      {"--log", log, "--no-banner", "--drift", "0"})};
   RunResult run(std::vector<std::string> args) {
     args.insert(args.begin(), {"--port", sim.device(), "--timeout", "1000"});
     return tool(args);
@@ -65,50 +62,49 @@ class Tool : public ::testing::Test {
 TEST_F(Tool, EachQueryPrintsWhatTheModuleHolds) {
   sim.control("key 12A");
   const json held = moduleState(sim);
-  const std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>>
-      cases = {
-          {"all-io",
-           {{"AnalogIn0", "/analog_in/0"},
-            {"AnalogIn3", "/analog_in/3"},
-            {"AnalogIn4", "/analog_in/4"},
-            {"AnalogIn5", "/analog_in/5"},
-            {"AnalogOut0", "/analog_out/0"},
-            {"AnalogOut1", "/analog_out/1"},
-            {"DigitalIn", "/digital_in"},
-            {"DigitalOut", "/digital_out"},
-            {"PortDirection", "/direction"},
-            {"Frequency", "/frequency"},
-            {"Totalizer", "/totalizer"},
-            {"ConfigBits", "/config"}}},
-          {"min-max",
-           {{"AnalogIn4", "/analog_in/4"},
-            {"Analog4Min", "/min/0"},
-            {"Analog4Max", "/max/0"},
-            {"AnalogIn5", "/analog_in/5"},
-            {"Analog5Max", "/max/1"}}},
-          {"digital-in", {{"DigitalIn", "/digital_in"}}},
-          {"digital-out", {{"DigitalOut", "/digital_out"}}},
-          {"direction", {{"PortDirection", "/direction"}}},
-          {"configuration", {{"ConfigBits", "/config"}}},
-          {"frequency", {{"Frequency", "/frequency"}}},
-          {"totalizer", {{"Totalizer", "/totalizer"}}},
-      };
+  // Each query's record fields, with where the module holds them.
+  const std::pair<std::string, std::string> cases[] = {
+      {"all-io",
+       "AnalogIn0=/analog_in/0 AnalogIn3=/analog_in/3 AnalogIn4=/analog_in/4 "
+       "AnalogIn5=/analog_in/5 AnalogOut0=/analog_out/0 AnalogOut1=/analog_out/1 "
+       "DigitalIn=/digital_in DigitalOut=/digital_out PortDirection=/direction "
+       "Frequency=/frequency Totalizer=/totalizer ConfigBits=/config"},
+      {"min-max",
+       "AnalogIn4=/analog_in/4 Analog4Min=/min/0 Analog4Max=/max/0 AnalogIn5=/analog_in/5 "
+       "Analog5Max=/max/1"},
+      {"digital-in", "DigitalIn=/digital_in"},
+      {"digital-out", "DigitalOut=/digital_out"},
+      {"direction", "PortDirection=/direction"},
+      {"configuration", "ConfigBits=/config"},
+      {"frequency", "Frequency=/frequency"},
+      {"totalizer", "Totalizer=/totalizer"},
+  };
   for (const auto& [query, fields] : cases) {
     const RunResult r = run({"get", query, "--json"});
     ASSERT_EQ(r.exitCode, 0) << query << ": " << r.err;
     const json got = json::parse(r.out);
     EXPECT_EQ(got.size(), query == "all-io" ? 14u : query == "min-max" ? 8u : 1u) << query;
-    for (const auto& [key, pointer] : fields) {
-      EXPECT_EQ(got.at(key), held.at(json::json_pointer(pointer))) << query << " " << key;
+    for (const std::string& field : words(fields)) {
+      const std::string key = field.substr(0, field.find('='));
+      const json::json_pointer pointer(field.substr(field.find('=') + 1));
+      EXPECT_EQ(got.at(key), held.at(pointer)) << query << " " << key;
     }
   }
-  const json serial = json::parse(run({"get", "serial-number", "--json"}).out)["SerialNumber"];
-  std::string digits;
-  for (int byte : serial)
-    digits +=
-        (std::ostringstream() << std::uppercase << std::hex << (byte >> 4) << (byte & 15)).str();
-  EXPECT_EQ(digits, held["serial"]);
+  // The serial number reads as on the wire in every format.
+  const std::string serial = held["serial"];
+  EXPECT_EQ(json::parse(run({"get", "serial-number", "--json"}).out)["SerialNumber"], serial);
+  EXPECT_EQ(lines(run({"get", "serial-number", "--csv"}).out).back(), serial);
+  EXPECT_EQ(run({"get", "serial-number"}).out, "SerialNumber  " + serial + "\n");
   EXPECT_EQ(json::parse(run({"get", "key", "--json"}).out)["KeyText"], " 12A");
+  // One hexadecimal digit is the two-digit address, as scan counts.
+  for (const char* address : {"1", "01"}) {
+    EXPECT_EQ(run({"get", "digital-in", "--address", address}).exitCode, 0) << address;
+  }
+  // Without --timeout a query waits its longest reply's wire time and 30 ms.
+  for (const auto& [query, ms] : {std::pair{"all-io", 143}, {"totalizer", 59}, {"key", 69}}) {
+    const RunResult r = tool({"--port", sim.device(), "--address", "77", "get", query});
+    EXPECT_NE(r.err.find(" within " + std::to_string(ms) + " ms"), std::string::npos) << r.err;
+  }
   EXPECT_EQ(lines(run({"get", "direction", "--csv"}).out),
             (std::vector<std::string>{"PortDirection", "240"}));
 }
@@ -118,6 +114,8 @@ TEST_F(Tool, EachSettingReachesTheModule) {
       {{"analog-out", "100", "0x7FF"}, "/analog_out", {100, 2047}},
       {{"analog-limits", "4", "0x100", "0xE00"}, "/low_limit/4", 256},
       {{"analog-limits", "1", "7", "200"}, "/high_limit/1", 200},
+      {{"analog-limits", "2", "9", "9"}, "/low_limit/2", 9},
+      {{"analog-limits", "5", "0xE00", "0x100", "--allow-crossed"}, "/low_limit/5", 0xE00},
       {{"digital-out", "0x5A"}, "/digital_out", 0x5A},
       {{"direction", "15"}, "/direction", 15},
       {{"pwm", "1000", "50"}, "/pwm_percent", 50},
@@ -145,7 +143,7 @@ TEST_F(Tool, SendPrintsTheConsoleReplyLines) {
 
 TEST_F(Tool, WatchWritesOneTimedSamplePerLine) {
   const std::regex iso(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
-  const RunResult csv = run({"watch", "digital-out", "--interval", "0.1", "--count", "3"});
+  const RunResult csv = run({"watch", "digital-out", "--interval", "0.1", "--count", "3", "--csv"});
   ASSERT_EQ(csv.exitCode, 0) << csv.err;
   const auto rows = lines(csv.out);
   ASSERT_EQ(rows.size(), 4u);
@@ -162,7 +160,8 @@ TEST_F(Tool, WatchWritesOneTimedSamplePerLine) {
 TEST_F(Tool, TraceShowsTheTransactionsLines) {
   const RunResult r = run({"get", "digital-in", "--trace"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  const std::string stamp = R"(\d+\.\d{3} COM1 )";
+  // The device the user gave, not a COM1 they never named.
+  const std::string stamp = R"(\d+\.\d{3} COM1=)" + sim.device() + " ";
   const std::vector<std::regex> expected = {
       std::regex(stamp + R"(in  "" -8 Buffer empty)"),
       std::regex(stamp + R"(out "#42 01 QI\\n\\r" 0 Success)"),
@@ -192,38 +191,82 @@ TEST_F(Tool, FailuresExitWithTheirCodeAndOneLine) {
     std::string says;
     bool locked = false;
   } cases[] = {
-      {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
-      {{"set", "frob", "1"}, 2, "unknown setting 'frob'"},
+      {{"frobnicate"}, 2, "unknown command 'frobnicate'; see 'brimtally --help'"},
+      {{"set", "frob", "1"}, 2, "unknown setting 'frob'; see 'brimtally set --help'"},
+      {{}, 2, "give a command: ports, get, set, send, scan or watch"},
+      {{"set"}, 2, "give a setting: analog-out, analog-limits, digital-out, direction, pwm"},
+      {{"set", "pwm", "1"}, 2, "PERCENT is required; see 'brimtally set pwm --help'"},
       {{"get", "everything"}, 2, "everything not in"},
       {{"set", "pwm", "70000", "50"},
        2,
        "PERIOD 70000 is out of range: the module takes 0 to 65535"},
+      {{"set", "pwm", "99999999999999999999", "0"},
+       2,
+       "PERIOD 99999999999999999999 is out of range"},
       {{"set", "analog-limits", "2", "0", "0x100"}, 2, "HIGH 0x100 is out of range"},
-      {{"set", "digital-out", "-1"}, 2, ""},
-      {{"get", "all-io", "--baud", "4800"}, 2, "4800"},
+      {{"set", "analog-limits", "4", "0xE00", "0x100"}, 2, "LOW 3584 (0xE00) is above HIGH 256"},
+      {{"set", "digital-out", "-1"}, 2, "BITS -1 is out of range"},
+      {{"set", "debounce", ""}, 2, "VALUE '' is not a number"},
+      {{"get", "all-io", "--baud", "4800"}, 2, "--baud 4800: give one of 300, 1200"},
+      {{"get", "all-io", "--timeout", "99999999999"}, 2, "--timeout 99999999999: give the reply"},
+      {{"watch", "all-io", "--interval", "1", "--count", "0"},
+       2,
+       "--count 0: give a whole number of samples, 1 or more"},
+      {{"watch", "all-io", "--interval", "nan"}, 2, "--interval nan: give the seconds between"},
+      {{"send", "QC", "--lines", "x"}, 2, "--lines x: give a whole number of reply lines"},
+      {{"get", "all-io", "--address", "0\r"}, 2, "--address '0\\x0D': it may hold printable"},
+      {{"get", "all-io", "--port", "rfc2217://127.0.0.1"}, 2, "no port number after the host"},
+      {{"get", "all-io", "--port", "tcp://:80"}, 2, "tcp://:80: no host"},
+      {{"get", "all-io", "--port", "rfc2217://h:99999"}, 2, "h:99999: the port number must be 1"},
+      {{"get", "all-io", "--port", "rfc2217://h:x"}, 2, "h:x: the port number must be 1 to 65535"},
+      {{"get", "all-io", "--port", "tcp://" + std::string(256, 'h') + ":1"}, 2, "name is too long"},
       {{"get", "digital-in", "--address", "77"}, 3, "address 77: no reply to digital-in"},
       {{"get", "all-io", "--port", "/dev/brimtally-none"},
        6,
        "/dev/brimtally-none: no such device"},
       {{"get", "all-io", "--port", file}, 6, "not a serial device"},
-      {{"get", "all-io", "--port", "tcp://127.0.0.1:1"}, 6, "device server did not answer"},
+      {{"get", "all-io", "--port", "/dev/none\x1b[2J"}, 6, "'/dev/none\\x1B[2J': no such device"},
+      {{"get", "all-io", "--port", "tcp://[::1]:1"}, 6, "::1 port 1 refused the connection"},
       {{"get", "all-io"}, 6, "in use by process " + std::to_string(getpid()), true},
   };
   for (const auto& c : cases) {
     if (c.locked) {
       ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
     }
+    const int before = clitest::received(log, "");
     const RunResult r = run(c.args);
-    EXPECT_EQ(r.exitCode, c.code) << c.args[0] << " " << c.args.back() << ": " << r.err;
+    EXPECT_EQ(r.exitCode, c.code) << r.err;
     EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    if (c.code == 2) {
+      EXPECT_EQ(clitest::received(log, ""), before) << "sent: " << r.err;
+    }
   }
   close(held);
-  EXPECT_EQ(moduleState(sim)["pwm_period"], 1000);  // the refused setting sent nothing
   sim.control("fault badsum");
   const RunResult bad = run({"get", "configuration"});
   EXPECT_EQ(bad.exitCode, 4);
-  EXPECT_NE(bad.err.find("wrong checksum"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("configuration: a wrong checksum in the reply"), std::string::npos)
+      << bad.err;
+}
+
+TEST_F(Tool, HelpOfACommandIsItsOwn) {
+  const RunResult all = run({"--help"});
+  for (const char* part : {"Exit codes:", "130", "means 0X",
+                           "1, 2, COM1, COM2, a device path, rfc2217://HOST:PORT or tcp://"}) {
+    EXPECT_NE(all.out.find(part), std::string::npos) << part;
+  }
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"get"}, {"set"}, {"set", "pwm"}, {"scan"}, {"watch"}}) {
+    std::vector<std::string> args = command;
+    args.push_back("--help");
+    const RunResult r = run(args);
+    EXPECT_EQ(r.exitCode, 0);
+    const std::string name = command[0] + (command.size() > 1 ? " " + command[1] : "");
+    EXPECT_NE(r.out.find("Usage: brimtally " + name), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Exit codes:"), std::string::npos) << r.out;
+    EXPECT_LT(lines(r.out).size(), 25u) << r.out;
+  }
 }
 
 TEST(ToolScan, FindsEveryModuleOnTheLine) {
@@ -237,6 +280,11 @@ TEST(ToolScan, FindsEveryModuleOnTheLine) {
     EXPECT_EQ(row["ConfigBits"], 0x02CF);
   }
   EXPECT_EQ(found, (std::vector<std::string>{"01", "05", "0A"}));
+  sim.control("fault badaddr");  // each answering address, in words
+  const RunResult bad =
+      tool({"scan", "--from", "4", "--to", "5", "--json", "--port", sim.device()});
+  ASSERT_EQ(bad.exitCode, 0) << bad.err;
+  EXPECT_EQ(json::parse(bad.out)[0]["reply"], "a reply from another module's address");
 }
 
 TEST(ToolWatch, EndsWithAnErrorWhenTheDeviceGoes) {
