@@ -11,6 +11,7 @@
 
 #include "broker_address.h"
 #include "exit_codes.h"
+#include "module_address.h"
 #include "queries.h"
 #include "session.h"
 
@@ -198,6 +199,8 @@ void read_module(TableReader& r, ModuleConfig& module) {
     r.fault("name", "\"" + module.name + "\" is a topic of the line itself");
   }
   r.text("address", module.address, true);
+  // As the tool takes --address: one hexadecimal digit is the address 0X.
+  module.address = cli::normalize_address(module.address);
   if (!module.address.empty() && !valid_address(module.address)) {
     r.fault("address", "must be 1 to 19 printable characters without blank, '#' or '$'");
   }

@@ -33,7 +33,7 @@ TEST(GatewayConfig, EachFaultNamesItsKeyAndLine) {
       {"[[module]]\nname = \"a b\"\naddress = \"0 1\"\npoll = [\"all-io\", \"temperature\"]\n"
        "interval = -1\n",
        ":4: module[0].poll: has the unknown query \"temperature\""},
-      {"[[module]]\nname = \"v\"\naddress = \"01\"\npoll = [\"key\"]\n",
+      {"[[module]]\nname = \"v\"\naddress = \"1\"\npoll = [\"key\"]\n",
        ":10: module[1].address: \"01\" is used twice"},
       {"[[module]]\nname = \"v\"\naddress = \"$1\"\npoll = [\"key\"]\ninterval = -1\n",
        ":5: module[0].interval: must be a number from 0 to 86400"},
