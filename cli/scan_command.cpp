@@ -9,12 +9,27 @@
 
 #include "commands.h"
 #include "network_name.h"
-#include "status_words.h"
 #include "stop_signals.h"
 
 namespace cli {
 
 namespace {
+
+// The scan's own short verdicts, which scripts match.
+const char* reply_verdict(int16_t status) {
+  switch (status) {
+    case BT_OK:
+      return "ok";
+    case BT_NOT_A_REPLY:
+      return "not a reply";
+    case BT_BAD_CHECKSUM:
+      return "wrong checksum";
+    case BT_WRONG_ADDRESS:
+      return "another address";
+    default:
+      return "malformed";
+  }
+}
 
 int parse_address(const std::string& text, const char* option) {
   if (text.empty() || text.size() > 2 ||
@@ -68,7 +83,7 @@ int run_scan(const CommonOptions& options, const ScanRange& range, bool json) {
       Json row = Json::object();
       row["address"] = address;
       row["ConfigBits"] = status == BT_OK ? Json(session.record().ConfigBits) : Json();
-      row["reply"] = status == BT_OK ? "ok" : status_words(status);
+      row["reply"] = reply_verdict(status);
       found.push_back(row);
     }
   } catch (const Failure&) {

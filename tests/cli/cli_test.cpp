@@ -280,11 +280,11 @@ TEST(ToolScan, FindsEveryModuleOnTheLine) {
     EXPECT_EQ(row["ConfigBits"], 0x02CF);
   }
   EXPECT_EQ(found, (std::vector<std::string>{"01", "05", "0A"}));
-  sim.control("fault badaddr");  // each answering address, in words
+  sim.control("fault badaddr");  // each answering address, with its verdict
   const RunResult bad =
       tool({"scan", "--from", "4", "--to", "5", "--json", "--port", sim.device()});
   ASSERT_EQ(bad.exitCode, 0) << bad.err;
-  EXPECT_EQ(json::parse(bad.out)[0]["reply"], "a reply from another module's address");
+  EXPECT_EQ(json::parse(bad.out)[0]["reply"], "another address");
 }
 
 TEST(ToolWatch, EndsWithAnErrorWhenTheDeviceGoes) {
