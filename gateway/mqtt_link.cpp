@@ -24,6 +24,15 @@ std::string reason_text(int reason) {
   return std::string(code) + ": " + mqtt::exception::reason_code_str(reason);
 }
 
+// A MQTT 3.1.1 broker's CONNACK refusal, 1 to 5.
+std::string v311_refusal(int code) {
+  static const char* const kTexts[] = {"unacceptable protocol version",
+                                       "client identifier rejected", "server unavailable",
+                                       "bad user name or password", "not authorized"};
+  return code >= 1 && code <= 5 ? std::to_string(code) + ": " + kTexts[code - 1]
+                                : "code " + std::to_string(code);
+}
+
 // CONNACK codes that mean the broker will not have this user, password or
 // certificate: MQTT 3.1.1's 4 and 5, MQTT 5's 0x86, 0x87 and 0x8C.
 bool login_refusal(int code) {
@@ -159,10 +168,10 @@ void MqttLink::on_failure(const mqtt::token& token) {
   const int code = reason != 0 ? reason : rc;
   Letter letter{.kind = Letter::Kind::kConnectFailed, .code = code};
   letter.login_refused = login_refusal(code);
-  if (reason != 0) {
-    letter.text = "the broker refused the connection (" + reason_text(reason) + ")";
-  } else if (rc > 0) {
-    letter.text = "the broker refused the connection (" + mqtt::exception::error_str(rc) + ")";
+  if (code >= 0x80) {
+    letter.text = "the broker refused the connection (" + reason_text(code) + ")";
+  } else if (code > 0) {
+    letter.text = "the broker refused the connection (" + v311_refusal(code) + ")";
   } else {
     letter.text = connect_problem(address_, kProbeBound);
   }

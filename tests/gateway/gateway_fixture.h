@@ -113,6 +113,12 @@ class Gateway : public ::testing::Test {
   bool sees(const std::string& topic, const std::string& payload) {
     return probe->waitFor(topic, [&](const std::string& p) { return p == payload; }).has_value();
   }
+  // How many messages on `topic` so far pass `test`.
+  size_t received(const std::string& topic, const std::function<bool(const json&)>& test) {
+    size_t n = 0;
+    for (const auto& m : probe->all(topic)) n += jsonWhere(m.payload, test);
+    return n;
+  }
   bool seesJson(const std::string& topic, const std::function<bool(const json&)>& test) {
     return probe->waitFor(topic, [&](const std::string& p) { return jsonWhere(p, test); })
         .has_value();

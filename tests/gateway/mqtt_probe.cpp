@@ -88,12 +88,6 @@ std::optional<Message> MqttProbe::waitFor(const std::string& topic,
   return found;
 }
 
-size_t MqttProbe::count(const std::string& topic) const {
-  std::lock_guard lock(mutex_);
-  return std::count_if(messages_.begin(), messages_.end(),
-                       [&](const Message& m) { return m.topic == topic; });
-}
-
 std::vector<Message> MqttProbe::all(const std::string& topic) const {
   std::lock_guard lock(mutex_);
   std::vector<Message> found;

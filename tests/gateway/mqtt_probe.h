@@ -45,7 +45,7 @@ class MqttProbe {
       const std::function<bool(const std::string&)>& accept =
           [](const std::string&) { return true; },
       int timeoutMs = 10000);
-  size_t count(const std::string& topic) const;
+  size_t count(const std::string& topic) const { return all(topic).size(); }
   // Every message received on exactly `topic`, in order.
   std::vector<Message> all(const std::string& topic) const;
   void clear();

@@ -119,9 +119,6 @@ void ScriptedBroker::session(int fd) {
         sendAll(fd, ack);
         break;
       }
-      case 12:  // PINGREQ
-        sendAll(fd, {0xD0, 0x00});
-        break;
       case 14:  // DISCONNECT
         return;
       default:

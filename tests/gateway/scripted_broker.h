@@ -9,8 +9,9 @@ namespace gwtest {
 
 // Just enough of an MQTT 5 broker to end a client's connection with a
 // DISCONNECT of a chosen reason code, which mosquitto will not send on
-// demand: it answers CONNECT, SUBSCRIBE, PUBLISH (QoS 1) and PINGREQ, and
-// records what it was sent. One client at a time, on 127.0.0.1.
+// demand: it answers CONNECT, SUBSCRIBE and PUBLISH (QoS 1), and records
+// what it was sent (a test ends before the first keep-alive ping). One client at a time, on
+// 127.0.0.1.
 class ScriptedBroker {
  public:
   ScriptedBroker();
