@@ -81,8 +81,8 @@ TEST_F(Gateway, RefusedRequestsAreAnsweredAndPutNothingOnTheLine) {
     })) << says;
   }
   EXPECT_EQ(onLine(R"(in +#.. \S+ S)"), "");
-  probe->publishWithResponse(kLine + "/valve/get", "", "replies/get", "g-1");
-  const auto state = probe->waitFor("replies/get");
+  probe->publishWithResponse(kLine + "/valve/get", "", "replies/gét/🙂", "g-1");
+  const auto state = probe->waitFor("replies/gét/🙂");
   ASSERT_TRUE(state.has_value());
   EXPECT_EQ(state->correlation, "g-1");
   EXPECT_TRUE(jsonWhere(state->payload, [](const json& j) { return j.contains("DigitalOut"); }));
