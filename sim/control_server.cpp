@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace sim {
 
@@ -38,7 +39,20 @@ bool ControlServer::open(const std::string& path, std::string& error) {
       error = "--control " + path + ": exists and is not a socket; not replacing it";
       return false;
     }
-    ::unlink(path.c_str());  // left behind by an earlier run
+    // Left behind by an earlier run, unless someone still answers on it.
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    const bool live =
+        probe >= 0 && ::connect(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    if (probe >= 0) ::close(probe);
+    if (live) {
+      error = "--control " + path +
+              ": another program (a simulator still running?) listens on it; stop it or choose "
+              "another path";
+      return false;
+    }
+    ::unlink(path.c_str());
   }
   listen_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   addr.sun_family = AF_UNIX;
@@ -94,17 +108,22 @@ void ControlServer::service(const std::vector<pollfd>& fds, const Handler& handl
       } else {
         c.in.append(buf, static_cast<size_t>(n));
       }
+      // Each line gets one answer, an over-long one too, whichever reads its
+      // bytes arrive in.
       size_t nl;
       while ((nl = c.in.find('\n')) != std::string::npos) {
         std::string line = c.in.substr(0, nl);
         c.in.erase(0, nl + 1);
+        if (std::exchange(c.overlong, false)) continue;
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        c.out += handler(line) + "\n";
+        c.out += (line.size() > kMaxCommand ? std::string("error command line too long")
+                                            : handler(line)) +
+                 "\n";
       }
       if (c.out.size() > kMaxPendingReplies) c.closing = true;  // asks, never reads
       if (c.in.size() > kMaxCommand) {
         c.in.clear();
-        c.out += "error command line too long\n";
+        if (!std::exchange(c.overlong, true)) c.out += "error command line too long\n";
       }
     }
     flush(c);

@@ -30,6 +30,7 @@ class ControlServer {
     int fd;
     std::string in, out;
     bool closing = false;
+    bool overlong = false;  // the rest of a refused line, up to its end, is dropped
   };
   void flush(Client& c);
 

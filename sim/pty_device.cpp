@@ -3,11 +3,15 @@
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -28,6 +32,37 @@ bool placeLink(const std::string& linkPath, const std::string& target, std::stri
     return false;
   }
   return true;
+}
+
+int claimLink(const std::string& linkPath, std::string& error) {
+  // An abstract UNIX socket named after the link's absolute path: no file
+  // is left behind, and a simulator that crashed holds nothing.
+  const auto slash = linkPath.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : linkPath.substr(0, slash + 1);
+  std::string name = linkPath.substr(slash == std::string::npos ? 0 : slash + 1);
+  if (char* real = ::realpath(dir.c_str(), nullptr)) {
+    name = std::string(real) + "/" + name;
+    std::free(real);
+  }
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::string key = "brimtally-sim link " + name;
+  if (key.size() >= sizeof addr.sun_path - 1) {
+    uint64_t h = 14695981039346656037u;
+    for (char c : name) h = (h ^ static_cast<uint8_t>(c)) * 1099511628211u;
+    key = "brimtally-sim link #" + std::to_string(h);
+  }
+  std::memcpy(addr.sun_path + 1, key.data(), key.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const auto len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + key.size());
+  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0) return fd;
+  const int err = errno;
+  if (fd >= 0) ::close(fd);
+  error = "--link " + linkPath + ": " +
+          (err == EADDRINUSE ? "another simulator is running with this link; stop it or choose "
+                               "another path"
+                             : std::string(std::strerror(err)));
+  return -1;
 }
 
 void removeLink(const std::string& linkPath, const std::string& target) {
@@ -64,6 +99,11 @@ bool PtyDevice::open(const std::string& linkPath, std::string& error) {
     ::cfsetspeed(&tio, B9600);
     ::tcsetattr(s, TCSANOW, &tio);
   }
+  if (!linkPath.empty() && claim_ < 0 && (claim_ = claimLink(linkPath, error)) < 0) {
+    ::close(s);
+    ::close(m);
+    return false;
+  }
   if (!linkPath.empty() && !placeLink(linkPath, path, error)) {
     ::close(s);
     ::close(m);
@@ -88,6 +128,11 @@ void PtyDevice::onFarSideClosed() {
   // Our own descriptor is open all the time, so a close seen here is a
   // client's. The flag belongs to the client that set it and ends with it.
   ::ioctl(slave_, TIOCNXCL);
+}
+
+PtyDevice::~PtyDevice() {
+  close();
+  if (claim_ >= 0) ::close(claim_);
 }
 
 void PtyDevice::close() {

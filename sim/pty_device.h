@@ -10,12 +10,13 @@ namespace sim {
 class PtyDevice {
  public:
   PtyDevice() = default;
-  ~PtyDevice() { close(); }
+  ~PtyDevice();
   PtyDevice(const PtyDevice&) = delete;
   PtyDevice& operator=(const PtyDevice&) = delete;
 
   // Opens a new pseudo-terminal and, when `linkPath` is not empty, points the
-  // symbolic link there (replacing a link left behind, never another file).
+  // symbolic link there (replacing a link left behind, never another file,
+  // nor the link of another simulator still running).
   bool open(const std::string& linkPath, std::string& error);
   // Closes both sides and removes the link: clients see hang-up.
   void close();
@@ -35,6 +36,7 @@ class PtyDevice {
   int master_ = -1;
   int slave_ = -1;
   int watch_ = -1;
+  int claim_ = -1;  // the link's claim, kept while the device is away
   std::string path_;
   std::string link_;
 };
@@ -42,6 +44,10 @@ class PtyDevice {
 // Points `linkPath` at `target` atomically; refuses to replace anything but a
 // symbolic link.
 bool placeLink(const std::string& linkPath, const std::string& target, std::string& error);
+// Claims `linkPath` among the simulators running on this host, for as long as
+// the returned descriptor stays open (the kernel ends the claim with the
+// process); -1, with `error` set, when another one holds it.
+int claimLink(const std::string& linkPath, std::string& error);
 // Removes `linkPath` if it is a symbolic link to `target`.
 void removeLink(const std::string& linkPath, const std::string& target);
 

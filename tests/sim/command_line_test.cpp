@@ -93,6 +93,23 @@ TEST(CommandLine, SignalsAndQuitStopCleanlyAndRemoveLinkAndSocket) {
   }
 }
 
+TEST(CommandLine, ASecondSimulatorOnTheSameLinkOrSocketIsRefusedAndTakesNothing) {
+  TempDir dir;
+  const std::string link = dir.path("tty");
+  SimProcess first{{"--link", link}};
+  const std::string socket = first.scratch("control.sock");
+  for (const auto& args : {std::vector<std::string>{"--link", link}, {"--control", socket}}) {
+    const RunResult r = runToCompletion(args);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(args[0] + " " + args[1] + ": another"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(fs::read_symlink(link).string(), first.device());
+  EXPECT_TRUE(fs::is_socket(socket));
+  // One answer to an over-long control line, however its bytes arrive.
+  EXPECT_EQ(first.control(std::string(10000, 'x')), "error command line too long");
+  EXPECT_EQ(first.control("path"), "ok " + first.device());
+}
+
 TEST(CommandLine, DieWithParentStopsWhenItsStarterEnds) {
   TempDir dir;
   const std::string link = dir.path("tty");
