@@ -67,8 +67,14 @@ void Gateway::poll(ModuleState& module) {
     ++cycles_;
   }
   module.last_start = start;
-  module.next_due = start + std::chrono::duration_cast<Clock::duration>(
-                                std::chrono::duration<double>(module.config.interval));
+  // Polls keep their phase: one that a setting made late does not push every
+  // later one back, so a module's polls stay an interval apart give or take
+  // the one step it waited for. A poll ahead of time (a get, a setting's) or
+  // a whole interval behind starts the schedule afresh.
+  const auto interval = std::chrono::duration_cast<Clock::duration>(
+      std::chrono::duration<double>(module.config.interval));
+  const Clock::time_point in_phase = module.next_due + interval;
+  module.next_due = module.next_due > start || in_phase <= start ? start + interval : in_phase;
   cli::Json values = cli::Json::object();
   int16_t status = BT_OK;
   const cli::Query* failed_query = nullptr;
