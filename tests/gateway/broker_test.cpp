@@ -112,6 +112,19 @@ TEST_F(Gateway, ASecondGatewayForTheLineLeavesBrokerAndPortAlone) {
   EXPECT_FALSE(probe->waitFor(
       kLine + "/state", [](const std::string& p) { return p == "offline"; }, 1000));
   EXPECT_EQ(probe->count("brimtally/line2/state"), 0u);
+  // A network port is its server's host and port, whatever their case;
+  // another port of the same server is another line's.
+  auto on = [&](const std::string& line, const std::string& port) {
+    std::string text = slurp(dir.path("gw.toml"));
+    text.replace(text.find("line1"), 5, line)
+        .replace(text.find(dir.path("tty")), dir.path("tty").size(), port);
+    std::ofstream(dir.path(line + ".toml")) << text;
+    return std::vector<std::string>{BRIMTALLY_GATEWAY_PATH, "--config", dir.path(line + ".toml")};
+  };
+  GatewayRun served(on("line3", "tcp://localhost:9")[2], dir.path("line3.log"));
+  ASSERT_TRUE(sees("brimtally/line3/state", "online"));
+  EXPECT_EQ(simtest::runToCompletion(on("line4", "TCP://LocalHost:9"), 20000, false).exitCode, 3);
+  EXPECT_EQ(simtest::runToCompletion(on("line5", "tcp://localhost:10"), 1500, false).exitCode, -1);
 }
 
 TEST(GatewaySecurity, LogsInOverTlsAndWithAPasswordFile) {
