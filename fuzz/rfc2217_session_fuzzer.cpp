@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz_input.h"
-#include "serial/rfc2217_session.h"
+#include "serial/net/rfc2217_session.h"
 
 namespace {
 

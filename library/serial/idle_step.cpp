@@ -7,7 +7,7 @@ namespace bt {
 int idle_step(PortEnvironment& environment, SerialPort* port, uint32_t remaining_ms,
               InputSeen seen) {
   if (environment.idle_hook == platform::default_idle_hook) {
-    return platform::default_idle_wait(port, remaining_ms, seen == InputSeen::kNoneWaiting);
+    return default_idle_wait(port, remaining_ms, seen == InputSeen::kNoneWaiting);
   }
   return environment.idle_hook(port);
 }

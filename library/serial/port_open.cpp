@@ -1,6 +1,7 @@
 // Making and opening a port object.
 #include <new>
 
+#include "serial/device_operations.h"
 #include "serial/live_ports.h"
 #include "serial/platform.h"
 #include "serial/serial_port.h"
@@ -17,7 +18,11 @@ SerialPort* port_open(int index, int32_t baud, int parity, int data_bits, int st
   }
   port->port_index = index;
 
-  const int opened = platform::open_device(*port);
+  char name[4096];
+  port_device_name(index, name, sizeof name);
+  DeviceOperations& kind = choose_kind(name);
+  port->driver_kind = kind.kind();
+  const int opened = kind.open(*port, name);
   if (opened == kNoMemory) {
     unlink_port(port);
     delete port;
@@ -25,10 +30,10 @@ SerialPort* port_open(int index, int32_t baud, int parity, int data_bits, int st
   }
   if (opened < 0) return port;  // default operations; status holds the reason
 
-  // A rejected setting stays in the status; the port is open regardless.
-  PortOperations& kind = platform::operations(*port);
-  kind.set_params(*port, baud, parity, data_bits, stop_bits);
+  // From here on every wait of the port is its kind's. A rejected setting
+  // stays in the status; the port is open regardless.
   port->ops = &kind;
+  kind.set_params(*port, baud, parity, data_bits, stop_bits);
   return port;
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "port_guard.h"
-#include "serial/posix_device.h"
+#include "serial/posix/posix_device.h"
 #include "serial/serial_port.h"
 
 namespace bt::test {

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "port_guard.h"
-#include "serial/posix_device.h"
+#include "serial/posix/posix_device.h"
 #include "serial/serial_port.h"
 
 namespace bt::test {
@@ -20,13 +20,13 @@ using namespace std::chrono_literals;
 
 termios applied(SerialPort* port) {
   termios tio{};
-  EXPECT_EQ(tcgetattr(port->device->fd, &tio), 0);
+  EXPECT_EQ(tcgetattr(posix_device_of(*port).fd, &tio), 0);
   return tio;
 }
 
 uint32_t applied_rate(SerialPort* port) {
   uint32_t baud = 0;
-  EXPECT_EQ(get_line_rate(port->device->fd, baud), 0);
+  EXPECT_EQ(get_line_rate(posix_device_of(*port).fd, baud), 0);
   return baud;
 }
 
@@ -171,6 +171,7 @@ TEST(PortSettings, ChecksInOrderStoresBeforeRefusingAndAppliesAnyRateAndFlowCont
   EXPECT_EQ(p.ops->set_params(p, 0, 'N', 8, 1), kGeneralError);
   p.ops->clear_status(p);
   EXPECT_EQ(p.ops->set_params(p, 9600, 's', 9, 1), kGeneralError);
+  EXPECT_EQ(applied_rate(&p), 31250u);  // refused before the device saw it
   p.ops->clear_status(p);
 
   EXPECT_EQ(p.ops->set_params(p, 9600, 'N', 8, 1), 0);
@@ -202,6 +203,16 @@ TEST(PortIo, ReadBlockTakesWhatWaitsAndKernelRefusalLosesNothing) {
   while (p.ops->rx_count(p) < 4) std::this_thread::sleep_for(1ms);
   EXPECT_EQ(p.ops->read_block(p, buffer, sizeof buffer), 0);
   EXPECT_EQ(std::string(buffer, static_cast<size_t>(p.count)), "abcd");
+  // Bad arguments fail in the sticky status; more waiting than the queue
+  // holds leaves no room, never less.
+  EXPECT_EQ(p.ops->read_block(p, nullptr, 1), kInvalidParameter);
+  EXPECT_EQ(p.ops->unread(p, back, 5), kInvalidParameter);
+  EXPECT_EQ(p.status, kInvalidParameter);
+  p.ops->clear_status(p);
+  far.send(std::string(1100, 'r'));
+  while (p.ops->rx_count(p) < 1100) std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(p.ops->rx_free(p), 0);
+  while (p.ops->read_block(p, buffer, sizeof buffer) == 0) continue;
 
   // The far end reads nothing, so the kernel eventually refuses (EAGAIN);
   // every byte reported queued must arrive, and no more.

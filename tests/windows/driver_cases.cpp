@@ -34,7 +34,7 @@ bool on_live_list(const bt::SerialPort* port) {
 DCB applied(bt::SerialPort* port) {
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
-  GetCommState(port->device->handle, &dcb);
+  GetCommState(bt::win32_device_of(*port).handle, &dcb);
   return dcb;
 }
 

@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "serial/posix_device.h"
+#include "serial/posix/posix_device.h"
 
 namespace bt {
 
@@ -53,7 +53,7 @@ int set_modem_line(int fd, int line, bool raised) {
 
 }  // namespace
 
-int read_settings(int fd, PortSettings& settings) {
+int read_settings(int fd, LineSettings& settings) {
   termios tio{};
   if (tcgetattr(fd, &tio) != 0) return errno;
   uint32_t baud = 0;
@@ -96,7 +96,7 @@ int read_settings(int fd, PortSettings& settings) {
   return 0;
 }
 
-int apply_settings(int fd, const PortSettings& settings) {
+int apply_settings(int fd, const LineSettings& settings) {
   if (settings.baud == 0 || settings.byte_size < 5 || settings.byte_size > 8 ||
       settings.parity > kParitySpace || settings.stop_bits > kStopTwo) {
     return EINVAL;

@@ -1,5 +1,5 @@
 // Name lookup and a bounded, non-blocking connect.
-#include "serial/net_socket.h"
+#include "serial/net/net_socket.h"
 
 #include <netdb.h>
 #include <netinet/in.h>

@@ -2,7 +2,7 @@
 // and the default idle hook, which keeps the calling thread's windows alive
 // during a wait.
 #include "serial/platform.h"
-#include "serial/win32_device.h"
+#include "serial/win32/win32_device.h"
 
 namespace bt {
 
@@ -27,14 +27,18 @@ int default_idle_hook(SerialPort*) {
   return 0;
 }
 
-// The message loop is the host's wait here: each step dispatches what is
-// queued and returns, whatever time the caller has left. The port's queued
-// output moves on meanwhile.
-int default_idle_wait(SerialPort* port, uint32_t, bool) {
-  if (port != nullptr && port->device != nullptr) transmit_step(*port->device);
+int idle_without_device(SerialPort* port) {
   return default_idle_hook(port);
 }
 
 }  // namespace platform
+
+// The message loop is the host's wait here: each step dispatches what is
+// queued and returns, whatever time the caller has left. The port's queued
+// output moves on meanwhile.
+int Win32Operations::idle_wait(SerialPort& port, uint32_t, bool) {
+  transmit_step(win32_device_of(port));
+  return platform::default_idle_hook(&port);
+}
 
 }  // namespace bt

@@ -1,5 +1,5 @@
 // The RFC 2217 telnet session on libtelnet.
-#include "serial/rfc2217_session.h"
+#include "serial/net/rfc2217_session.h"
 
 #include <libtelnet.h>
 

@@ -48,20 +48,6 @@ class ByteQueue {
     if (begin_ == end_) clear();
   }
 
-  // Puts bytes back in front; false when they do not fit.
-  bool unread(const uint8_t* bytes, uint32_t length) {
-    if (length > room()) return false;
-    if (begin_ < length) {
-      const uint32_t shift = capacity_ - end_;
-      std::memmove(bytes_.get() + begin_ + shift, data(), size());
-      begin_ += shift;
-      end_ += shift;
-    }
-    begin_ -= length;
-    if (length > 0) std::memcpy(bytes_.get() + begin_, bytes, length);
-    return true;
-  }
-
  private:
   void compact() {
     std::memmove(bytes_.get(), data(), size());

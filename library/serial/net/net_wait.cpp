@@ -1,7 +1,7 @@
 // The default wait of a network port: the POSIX kind's rules on a socket.
 #include <sys/ioctl.h>
 
-#include "serial/net_device.h"
+#include "serial/net/net_device.h"
 #include "serial/wait_rules.h"
 
 namespace bt {
@@ -10,7 +10,7 @@ namespace bt {
 // 1 ms instead when input already waits unread or the connection is gone, so
 // a caller that is not reading does not spin. Telnet commands arriving wake
 // the wait too, and are handled by the next read.
-int network_idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) {
+int NetOperations::idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) {
   NetDevice& device = net_device_of(port);
   int waiting = 0;
   if (device.gone || !device.received.empty() ||

@@ -1,5 +1,5 @@
 // Parsing network port names.
-#include "serial/net_port_name.h"
+#include "serial/net/net_port_name.h"
 
 #include <cstring>
 

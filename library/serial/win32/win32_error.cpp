@@ -1,5 +1,5 @@
 // Why a Win32 call failed, as a driver status.
-#include "serial/win32_device.h"
+#include "serial/win32/win32_device.h"
 
 namespace bt {
 

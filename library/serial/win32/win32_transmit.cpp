@@ -6,14 +6,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "serial/win32_device.h"
+#include "serial/win32/win32_device.h"
 
 namespace bt {
 
 namespace {
 
 // The first n bytes of the ring have left it.
-void release(PortDevice& device, uint32_t n) {
+void release(Win32Device& device, uint32_t n) {
   device.tx_head = (device.tx_head + n) % device.tx_queue_size;
   device.tx_used -= n;
   device.tx_in_flight = 0;
@@ -21,7 +21,7 @@ void release(PortDevice& device, uint32_t n) {
 
 }  // namespace
 
-bool transmit_step(PortDevice& device) {
+bool transmit_step(Win32Device& device) {
   COMSTAT counts;
   if (device.write_pending) {
     // A zero wait, unlike a look at the record, also lets a host that
@@ -55,7 +55,7 @@ bool transmit_step(PortDevice& device) {
   return true;
 }
 
-int transmit_waiting(PortDevice& device) {
+int transmit_waiting(Win32Device& device) {
   transmit_step(device);
   COMSTAT counts;
   query_device(device, counts);
@@ -64,7 +64,7 @@ int transmit_waiting(PortDevice& device) {
   return static_cast<int>(with_system + device.tx_used - device.tx_in_flight);
 }
 
-void abandon_transmit(PortDevice& device) {
+void abandon_transmit(Win32Device& device) {
   device.tx_used = device.tx_in_flight;
   if (!device.write_pending) return;
   // The system writes into the record until the write has ended.
@@ -75,34 +75,22 @@ void abandon_transmit(PortDevice& device) {
   release(device, device.tx_in_flight);
 }
 
-int Win32Operations::write_block(SerialPort& port, const void* bytes, int length) {
-  PortDevice& device = *port.device;
-  if (length < 0 || (bytes == nullptr && length > 0)) return fail(port, kInvalidParameter);
-  const int k = std::min(length, room(device.tx_queue_size, transmit_waiting(device)));
-  if (k > 0) {
-    const auto* in = static_cast<const uint8_t*>(bytes);
+int Win32Operations::transmit(SerialPort& port, const uint8_t* bytes, int length, int& queued) {
+  Win32Device& device = win32_device_of(port);
+  if (length > 0) {
     const uint32_t tail = (device.tx_head + device.tx_used) % device.tx_queue_size;
-    const uint32_t first = std::min<uint32_t>(k, device.tx_queue_size - tail);
-    std::memcpy(device.tx_ring + tail, in, first);
-    std::memcpy(device.tx_ring, in + first, k - first);
-    device.tx_used += k;
+    const uint32_t first = std::min<uint32_t>(length, device.tx_queue_size - tail);
+    std::memcpy(device.tx_ring + tail, bytes, first);
+    std::memcpy(device.tx_ring, bytes + first, length - first);
+    device.tx_used += length;
   }
-  const int queued = transmit_step(device) ? k : 0;
-  port.count = queued;
-  return queued < length ? fail(port, kBufferFull) : 0;
-}
-
-int Win32Operations::tx_free(SerialPort& port) {
-  PortDevice& device = *port.device;
-  return room(device.tx_queue_size, static_cast<DWORD>(transmit_waiting(device)));
-}
-
-int Win32Operations::tx_count(SerialPort& port) {
-  return transmit_waiting(*port.device);
+  // Bytes the device refused are dropped: they count as not queued.
+  queued = transmit_step(device) ? length : 0;
+  return 0;
 }
 
 int Win32Operations::clear_tx(SerialPort& port) {
-  PortDevice& device = *port.device;
+  Win32Device& device = win32_device_of(port);
   device.tx_used = device.tx_in_flight;  // what waits in the ring goes too
   if (PurgeComm(device.handle, PURGE_TXCLEAR)) return 0;
   return fail(port, map_win32_error(GetLastError()));

@@ -6,27 +6,14 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "serial/net_device.h"
-#include "serial/net_socket.h"
+#include "serial/net/net_device.h"
+#include "serial/net/net_socket.h"
 
 namespace bt {
 
-NetDevice::~NetDevice() {
-  // The session goes first: nothing it sends from now on has a socket.
-  session.reset();
-  if (fd >= 0) ::close(fd);
-}
-
-NetDevice& net_device_of(SerialPort& port) {
-  // Ports of the network kind keep a NetDevice behind the PortDevice pointer
-  // (see open_network_device); the pointer is converted back to its own type.
-  return *reinterpret_cast<NetDevice*>(port.device);
-}
-
 namespace {
 
-// Room up to the receive-queue size; the queue's few bytes beyond it are kept
-// for unread.
+// Room up to the receive-queue size.
 uint32_t receive_room(const NetDevice& device) {
   const uint32_t held = device.received.size();
   return held < device.rx_queue_size ? device.rx_queue_size - held : 0;
@@ -42,11 +29,7 @@ bool pull_input(NetDevice& device) {
     const ssize_t n = ::recv(device.fd, chunk, want, 0);
     if (n > 0) {
       const auto got = static_cast<uint32_t>(n);
-      if (device.session) {
-        device.session->receive(chunk, got);
-      } else {
-        device.received.push(chunk, got);
-      }
+      device.control->take_input(device, chunk, got);
       if (got < want) break;
       continue;
     }
@@ -92,17 +75,6 @@ bool exchange(NetDevice& device, uint32_t ms) {
     if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) return pull_input(device);
   }
   return true;
-}
-
-bool exchange_until(NetDevice& device, uint32_t ms, bool (*done)(NetDevice& device)) {
-  const uint32_t start = port_ticks();
-  for (;;) {
-    if (!push_output(device) || !pull_input(device)) return false;
-    if (done(device)) return true;
-    const uint32_t elapsed = port_ticks() - start;
-    if (elapsed >= ms) return false;
-    if (!exchange(device, ms - elapsed)) return false;
-  }
 }
 
 }  // namespace bt

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "serial/net_byte_queue.h"
+#include "serial/net/net_byte_queue.h"
 
 struct telnet_t;
 union telnet_event_t;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "serial/net_port_name.h"
+#include "serial/net/net_port_name.h"
 
 namespace bt {
 

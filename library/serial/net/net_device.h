@@ -1,0 +1,84 @@
+// The network driver kind: a serial line behind a serial device server,
+// reached over TCP. How the line itself is controlled (raw TCP: not at all;
+// RFC 2217: telnet with serial-port control) is the device's line control.
+// Sockets are non-blocking; every wait goes through poll.
+#ifndef BRIMTALLY_SERIAL_NET_NET_DEVICE_H
+#define BRIMTALLY_SERIAL_NET_NET_DEVICE_H
+
+#include <cstdint>
+#include <memory>
+
+#include "serial/device_operations.h"
+#include "serial/net/line_control.h"
+#include "serial/net/net_byte_queue.h"
+#include "serial/net/net_port_name.h"
+#include "serial/port_device.h"
+
+namespace bt {
+
+struct NetDevice final : PortDevice {
+  using PortDevice::PortDevice;
+  ~NetDevice() override;
+
+  NetPortName name{};
+  int fd = -1;
+  bool gone = false;   // the server closed the connection, or it broke
+  ByteQueue received;  // line data not yet read
+  ByteQueue outgoing;  // bytes for the socket (telnet-encoded for RFC 2217)
+  std::unique_ptr<LineControl> control;
+};
+
+// The block of a port of this kind.
+inline NetDevice& net_device_of(SerialPort& port) {
+  return static_cast<NetDevice&>(*port.device);
+}
+
+// Moves what the socket has into the received queue (through the line
+// control), as far as the queue has room. False once the connection is gone.
+bool pull_input(NetDevice& device);
+// Hands the outgoing queue to the socket as far as it takes it now. False
+// once the connection is gone.
+bool push_output(NetDevice& device);
+// Waits in poll, at most ms, until the socket can be read (or written, with
+// output waiting), then moves bytes both ways. False once the connection is
+// gone. Interrupted polls continue to the same deadline.
+bool exchange(NetDevice& device, uint32_t ms);
+// Exchanges until done() or the deadline; false on the deadline or a lost
+// connection.
+template <typename Done>
+bool exchange_until(NetDevice& device, uint32_t ms, Done done) {
+  const uint32_t start = port_ticks();
+  for (;;) {
+    if (!push_output(device) || !pull_input(device)) return false;
+    if (done()) return true;
+    const uint32_t elapsed = port_ticks() - start;
+    if (elapsed >= ms) return false;
+    if (!exchange(device, ms - elapsed)) return false;
+  }
+}
+
+class NetOperations final : public DeviceOperations {
+ public:
+  int32_t kind() const override { return kDriverKindNetwork; }
+  bool takes(const char* name) const override;
+  int open(SerialPort& port, const char* name) override;
+  int idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) override;
+  int clear_tx(SerialPort& port) override;
+  int modem_status(SerialPort& port) override;
+
+ protected:
+  int apply_line_settings(SerialPort& port) override;
+  int apply_control_lines(SerialPort& port) override;
+  void collect_line_errors(SerialPort& port) override;
+  int receive(SerialPort& port, uint8_t* out, int length) override;
+  int transmit(SerialPort& port, const uint8_t* bytes, int length, int& queued) override;
+  int input_waiting(SerialPort& port) override;
+  int output_waiting(SerialPort& port) override;
+  void set_break(SerialPort& port, bool on) override;
+  int release(SerialPort& port) override;
+  void describe(SerialPort& port, PortDumpFields& fields, char* text, size_t size) override;
+};
+
+}  // namespace bt
+
+#endif  // BRIMTALLY_SERIAL_NET_NET_DEVICE_H

@@ -1,0 +1,70 @@
+// The POSIX driver kind: a terminal device driven through termios, non-blocking
+// reads and writes, and poll for waiting.
+#ifndef BRIMTALLY_SERIAL_POSIX_POSIX_DEVICE_H
+#define BRIMTALLY_SERIAL_POSIX_POSIX_DEVICE_H
+
+#include <cstdint>
+
+#include "serial/device_operations.h"
+#include "serial/port_device.h"
+
+namespace bt {
+
+// Error counters of the device as last seen, so each query adds only news.
+struct LineCounters {
+  int frame;
+  int overrun;
+  int parity;
+  int brk;
+  int buf_overrun;
+};
+
+struct PosixDevice final : PortDevice {
+  using PortDevice::PortDevice;
+  int fd = -1;
+  bool has_counters = false;  // false where the device keeps no error counters (ptys)
+  LineCounters counters_seen{};
+};
+
+// The block of a port of this kind.
+inline PosixDevice& posix_device_of(SerialPort& port) {
+  return static_cast<PosixDevice&>(*port.device);
+}
+
+// Applies the whole settings record to the device: termios in raw mode, the
+// rate (termios2 for rates without a constant), then the DTR and RTS lines.
+// Returns 0 or an errno value.
+int apply_settings(int fd, const LineSettings& settings);
+// Fills the fields termios knows from the device's present state. 0 or errno.
+int read_settings(int fd, LineSettings& settings);
+// The line rate in bits per second through termios2 (any rate). 0 or errno.
+int set_line_rate(int fd, uint32_t baud);
+int get_line_rate(int fd, uint32_t& baud);
+// errno of a failed device call -> driver status.
+int32_t map_device_error(int error);
+
+class PosixOperations final : public DeviceOperations {
+ public:
+  int32_t kind() const override { return kDriverKindPosix; }
+  bool takes(const char*) const override { return true; }
+  int open(SerialPort& port, const char* name) override;
+  int idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) override;
+  int clear_tx(SerialPort& port) override;
+  int modem_status(SerialPort& port) override;
+
+ protected:
+  int apply_line_settings(SerialPort& port) override;
+  void refresh(SerialPort& port) override { collect_line_errors(port); }
+  void collect_line_errors(SerialPort& port) override;
+  int receive(SerialPort& port, uint8_t* out, int length) override;
+  int transmit(SerialPort& port, const uint8_t* bytes, int length, int& queued) override;
+  int input_waiting(SerialPort& port) override;
+  int output_waiting(SerialPort& port) override;
+  void set_break(SerialPort& port, bool on) override;
+  int release(SerialPort& port) override;
+  void describe(SerialPort& port, PortDumpFields& fields, char* text, size_t size) override;
+};
+
+}  // namespace bt
+
+#endif  // BRIMTALLY_SERIAL_POSIX_POSIX_DEVICE_H
