@@ -92,28 +92,30 @@ int DeviceOperations::set_params(SerialPort& port, int32_t baud, int parity, int
   return port.status;
 }
 
+int DeviceOperations::apply_controls_or_fail(SerialPort& port) {
+  const int applied = apply_control_lines(port);
+  return applied < 0 ? fail(port, applied) : 0;
+}
+
 int DeviceOperations::set_xonxoff(SerialPort& port, int on) {
   LineSettings& settings = device_of(port).settings;
   settings.outx = on != 0;
   settings.inx = on != 0;
-  const int applied = apply_control_lines(port);
-  return applied < 0 ? fail(port, applied) : 0;
+  return apply_controls_or_fail(port);
 }
 
 int DeviceOperations::set_rtscts(SerialPort& port, int on) {
   LineSettings& settings = device_of(port).settings;
   settings.outx_cts_flow = on != 0;
   settings.rts_control = on != 0 ? kControlHandshake : kControlDisable;
-  const int applied = apply_control_lines(port);
-  return applied < 0 ? fail(port, applied) : 0;
+  return apply_controls_or_fail(port);
 }
 
 int DeviceOperations::set_dtrdsr(SerialPort& port, int on) {
   LineSettings& settings = device_of(port).settings;
   settings.outx_dsr_flow = on != 0;
   settings.dtr_control = on != 0 ? kControlHandshake : kControlDisable;
-  const int applied = apply_control_lines(port);
-  return applied < 0 ? fail(port, applied) : 0;
+  return apply_controls_or_fail(port);
 }
 
 // Raising or dropping one line never fails the port.

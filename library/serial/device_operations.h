@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "serial/port_device.h"
 #include "serial/port_dump.h"
@@ -16,10 +17,11 @@ namespace bt {
 
 class DeviceOperations : public PortOperations {
  public:
+  explicit DeviceOperations(int32_t kind) : kind_(kind) {}
   // The kind's code in SerialPort::driver_kind.
-  virtual int32_t kind() const = 0;
-  // Whether the port name is one this kind opens.
-  virtual bool takes(const char* name) const = 0;
+  int32_t kind() const { return kind_; }
+  // Whether the port name is one this kind opens; by default any.
+  virtual bool takes(const char*) const { return true; }
   // Opens the named device into the attached port object: makes the device
   // block (without throwing) and prepares its settings record; port_open then
   // applies the line parameters. Returns 0 with port.device set; kNoMemory; or
@@ -76,7 +78,40 @@ class DeviceOperations : public PortOperations {
   // The kind's own lines of the dump: the port type (text may hold it) and
   // any field it knows better than the settings record.
   virtual void describe(SerialPort& port, PortDumpFields& fields, char* text, size_t size) = 0;
+
+ private:
+  int apply_controls_or_fail(SerialPort& port);
+
+  int32_t kind_;
 };
+
+// The steps every kind supplies, declared once for the kinds' classes.
+#define BRIMTALLY_DEVICE_STEPS                                                            \
+ public:                                                                                  \
+  int open(SerialPort& port, const char* name) override;                                  \
+  int idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) override;               \
+  int clear_tx(SerialPort& port) override;                                                \
+  int modem_status(SerialPort& port) override;                                            \
+                                                                                          \
+ protected:                                                                               \
+  int apply_line_settings(SerialPort& port) override;                                     \
+  void collect_line_errors(SerialPort& port) override;                                    \
+  int receive(SerialPort& port, uint8_t* out, int length) override;                       \
+  int transmit(SerialPort& port, const uint8_t* bytes, int length, int& queued) override; \
+  int input_waiting(SerialPort& port) override;                                           \
+  int output_waiting(SerialPort& port) override;                                          \
+  void set_break(SerialPort& port, bool on) override;                                     \
+  int release(SerialPort& port) override;                                                 \
+  void describe(SerialPort& port, PortDumpFields& fields, char* text, size_t size) override;
+
+// The one table of an operations class: shared, stateless and never
+// destroyed, since ports still open at exit are closed through it.
+template <typename Operations>
+Operations& operations_table() {
+  alignas(Operations) static unsigned char storage[sizeof(Operations)];
+  static Operations* table = new (storage) Operations;
+  return *table;
+}
 
 // The kind that opens the port's device; only for a port with a device.
 DeviceOperations& device_kind(SerialPort& port);

@@ -1,6 +1,7 @@
 // The default operations: what a port answers before (or without) a device.
 #include <new>
 
+#include "serial/device_operations.h"
 #include "serial/live_ports.h"
 #include "serial/serial_port.h"
 
@@ -106,10 +107,7 @@ int PortOperations::unread(SerialPort& port, const uint8_t*, int) {
 }
 
 PortOperations& default_operations() {
-  // Never destroyed: the exit routine still calls through it.
-  alignas(PortOperations) static unsigned char storage[sizeof(PortOperations)];
-  static PortOperations* table = new (storage) PortOperations;
-  return *table;
+  return operations_table<PortOperations>();
 }
 
 }  // namespace bt

@@ -9,7 +9,7 @@
 
 #include "check.h"
 #include "serial/serial_port.h"
-#include "serial/win32_device.h"
+#include "serial/win32/win32_device.h"
 #include "sim_session.h"
 
 namespace wintest {

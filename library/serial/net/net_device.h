@@ -58,25 +58,16 @@ bool exchange_until(NetDevice& device, uint32_t ms, Done done) {
 }
 
 class NetOperations final : public DeviceOperations {
+  BRIMTALLY_DEVICE_STEPS
+
  public:
-  int32_t kind() const override { return kDriverKindNetwork; }
+  NetOperations() : DeviceOperations(kDriverKindNetwork) {}
+
+ public:
   bool takes(const char* name) const override;
-  int open(SerialPort& port, const char* name) override;
-  int idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) override;
-  int clear_tx(SerialPort& port) override;
-  int modem_status(SerialPort& port) override;
 
  protected:
-  int apply_line_settings(SerialPort& port) override;
   int apply_control_lines(SerialPort& port) override;
-  void collect_line_errors(SerialPort& port) override;
-  int receive(SerialPort& port, uint8_t* out, int length) override;
-  int transmit(SerialPort& port, const uint8_t* bytes, int length, int& queued) override;
-  int input_waiting(SerialPort& port) override;
-  int output_waiting(SerialPort& port) override;
-  void set_break(SerialPort& port, bool on) override;
-  int release(SerialPort& port) override;
-  void describe(SerialPort& port, PortDumpFields& fields, char* text, size_t size) override;
 };
 
 }  // namespace bt

@@ -12,10 +12,7 @@
 namespace bt {
 
 DeviceOperations& network_kind() {
-  // Never destroyed: ports still open at exit are closed through it.
-  alignas(NetOperations) static unsigned char storage[sizeof(NetOperations)];
-  static NetOperations* table = new (storage) NetOperations;
-  return *table;
+  return operations_table<NetOperations>();
 }
 
 int NetOperations::apply_line_settings(SerialPort& port) {

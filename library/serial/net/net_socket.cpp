@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "serial/fd_holder.h"
 #include "serial/serial_port.h"
 
 namespace bt {
@@ -30,26 +31,6 @@ class Addresses {
   addrinfo* list_ = nullptr;
 };
 
-// Owns a socket until it is handed over.
-class SocketHolder {
- public:
-  explicit SocketHolder(int fd) : fd_(fd) {}
-  SocketHolder(const SocketHolder&) = delete;
-  SocketHolder& operator=(const SocketHolder&) = delete;
-  ~SocketHolder() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
-
 bool unreachable(int error) {
   switch (error) {
     case ECONNREFUSED:
@@ -67,8 +48,8 @@ bool unreachable(int error) {
 
 // One address: a connected socket, or -errno.
 int connect_one(const addrinfo& address, uint32_t ms) {
-  SocketHolder socket_fd(::socket(
-      address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol));
+  FdHolder socket_fd(::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                              address.ai_protocol));
   if (socket_fd.get() < 0) return -errno;
   // A command line is short: Nagle's algorithm would hold it back ~40 ms.
   const int on = 1;

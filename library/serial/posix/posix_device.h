@@ -44,25 +44,13 @@ int get_line_rate(int fd, uint32_t& baud);
 int32_t map_device_error(int error);
 
 class PosixOperations final : public DeviceOperations {
+  BRIMTALLY_DEVICE_STEPS
+
  public:
-  int32_t kind() const override { return kDriverKindPosix; }
-  bool takes(const char*) const override { return true; }
-  int open(SerialPort& port, const char* name) override;
-  int idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) override;
-  int clear_tx(SerialPort& port) override;
-  int modem_status(SerialPort& port) override;
+  PosixOperations() : DeviceOperations(kDriverKindPosix) {}
 
  protected:
-  int apply_line_settings(SerialPort& port) override;
   void refresh(SerialPort& port) override { collect_line_errors(port); }
-  void collect_line_errors(SerialPort& port) override;
-  int receive(SerialPort& port, uint8_t* out, int length) override;
-  int transmit(SerialPort& port, const uint8_t* bytes, int length, int& queued) override;
-  int input_waiting(SerialPort& port) override;
-  int output_waiting(SerialPort& port) override;
-  void set_break(SerialPort& port, bool on) override;
-  int release(SerialPort& port) override;
-  void describe(SerialPort& port, PortDumpFields& fields, char* text, size_t size) override;
 };
 
 }  // namespace bt

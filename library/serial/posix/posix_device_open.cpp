@@ -9,36 +9,12 @@
 #include <memory>
 #include <new>
 
+#include "serial/fd_holder.h"
 #include "serial/posix/posix_device.h"
 
 namespace bt {
 
 namespace {
-
-// Owns a descriptor until it is handed over, so no failure path leaks it or
-// leaves the terminal marked exclusive.
-class FdHolder {
- public:
-  explicit FdHolder(int fd) : fd_(fd) {}
-  FdHolder(const FdHolder&) = delete;
-  FdHolder& operator=(const FdHolder&) = delete;
-  ~FdHolder() {
-    if (fd_ < 0) return;
-    if (exclusive_) ioctl(fd_, TIOCNXCL);
-    ::close(fd_);
-  }
-  void made_exclusive() { exclusive_ = true; }
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-  bool exclusive_ = false;
-};
 
 // USB adapters otherwise hold short replies back for many milliseconds.
 void request_low_latency(int fd) {
@@ -74,7 +50,8 @@ int PosixOperations::open(SerialPort& port, const char* name) {
   // is left exactly as its owner set it.
   if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return fail_with(port, errno);
   if (ioctl(fd.get(), TIOCEXCL) == 0) {
-    fd.made_exclusive();
+    // Left set, the flag would refuse the next open by anyone but root.
+    fd.undo_before_close([](int held) { ioctl(held, TIOCNXCL); });
   } else if (errno != EINVAL && errno != ENOTTY) {
     return fail_with(port, errno);
   }

@@ -14,10 +14,7 @@
 namespace bt {
 
 DeviceOperations& posix_kind() {
-  // Never destroyed: ports still open at exit are closed through it.
-  alignas(PosixOperations) static unsigned char storage[sizeof(PosixOperations)];
-  static PosixOperations* table = new (storage) PosixOperations;
-  return *table;
+  return operations_table<PosixOperations>();
 }
 
 void PosixOperations::collect_line_errors(SerialPort& port) {

@@ -18,10 +18,7 @@ static_assert(kControlDisable == RTS_CONTROL_DISABLE && kControlEnable == RTS_CO
               kControlHandshake == DTR_CONTROL_HANDSHAKE);
 
 DeviceOperations& win32_kind() {
-  // Never destroyed: ports still open at exit are closed through it.
-  alignas(Win32Operations) static unsigned char storage[sizeof(Win32Operations)];
-  static Win32Operations* table = new (storage) Win32Operations;
-  return *table;
+  return operations_table<Win32Operations>();
 }
 
 bool query_device(Win32Device& device, COMSTAT& counts) {
