@@ -17,10 +17,9 @@ namespace {
 constexpr size_t kLongestDevice = 4095;
 
 std::string default_device(int number) {
-  const std::string variable = "BRIMTALLY_COM" + std::to_string(number);
-  const char* chosen = std::getenv(variable.c_str());
-  if (chosen != nullptr && *chosen != '\0') return chosen;
-  return "/dev/ttyS" + std::to_string(number - 1);
+  char device[kLongestDevice + 1];
+  if (btPortDevice(static_cast<int16_t>(number), device, sizeof device) != BT_OK) return "";
+  return device;
 }
 
 std::string reply_text(const ModuleRecord& record) {
@@ -48,6 +47,7 @@ PortChoice choose_port(const std::string& value) {
       throw Failure(kExitUsage, "--port " + shown_value(value) + ": a device path is at most " +
                                     std::to_string(kLongestDevice) + " characters");
     }
+    choice.named = true;
     choice.device = value;
     choice.label = shown_value(value);  // error lines never carry a terminal's control bytes
     return choice;
@@ -66,15 +66,17 @@ PortChoice choose_port(const std::string& value) {
   return choice;
 }
 
+int16_t open_port(const PortChoice& choice, unsigned baud) {
+  const auto rate = static_cast<uint16_t>(baud);
+  return choice.named ? btPortOpenName(choice.device.c_str(), rate)
+                      : btPortOpen(static_cast<int16_t>(choice.number), rate);
+}
+
 Session::Session(const CommonOptions& options) : port_(choose_port(options.port)) {
-  // Both are read by the library at its first use, which comes after this.
+  // Read by the library at its first use, which comes after this.
   if (options.trace) setenv("BRIMTALLY_TRACE", "stderr", 1);
-  if (options.port.find('/') != std::string::npos) {
-    setenv("BRIMTALLY_COM1", port_.device.c_str(), 1);
-  }
   record_ = btInitDLL(&record_);
-  const int16_t opened =
-      btPortOpen(static_cast<int16_t>(port_.number), static_cast<uint16_t>(options.baud));
+  const int16_t opened = open_port(port_, options.baud);
   if (opened == BT_OK) return;
   btPortClose();
   if (opened == BT_BAD_BAUD) {

@@ -32,11 +32,14 @@ int wire_ms(int chars, unsigned baud);
 // the library will open for it.
 struct PortChoice {
   int number = 1;
+  bool named = false;  // a device path or a network address, opened by its name
   std::string device;
   std::string label;  // how error lines name it: "COM1 (/dev/ttyS0)" or the path
 };
 // Throws Failure(kExitUsage) for a value that names no port.
 PortChoice choose_port(const std::string& value);
+// Opens the chosen port as the library's current port: btPortOpen's codes.
+int16_t open_port(const PortChoice& choice, unsigned baud);
 
 // True when the port reports an error even for a read that waits no time:
 // the device has gone (unplugged, hung up), as against a silent module.

@@ -12,6 +12,7 @@
 // The declarations in brimtally.h give the exact types; decltype takes them
 // without linking the library.
 using PortOpenFn = decltype(&::btPortOpen);
+using PortDeviceFn = decltype(&::btPortDevice);
 using InitDllFn = decltype(&::btInitDLL);
 using PortCloseFn = decltype(&::btPortClose);
 using XmitMsgFn = decltype(&::ex_xmit_msg);
@@ -70,4 +71,8 @@ int16_t DynamicLibrary::ex_xmit_msg(ModuleRecord* record) {
 
 int16_t DynamicLibrary::ex_read_line(ModuleRecord* record) {
   return reinterpret_cast<ReadLineFn>(resolve("ex_read_line", readLine_))(record);
+}
+
+int16_t DynamicLibrary::btPortDevice(int16_t port, char* buffer, uint16_t size) {
+  return reinterpret_cast<PortDeviceFn>(resolve("btPortDevice", portDevice_))(port, buffer, size);
 }

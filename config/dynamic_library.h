@@ -28,6 +28,7 @@ class DynamicLibrary final : public LibraryApi {
   int32_t btPortClose() override;
   int16_t ex_xmit_msg(ModuleRecord* record) override;
   int16_t ex_read_line(ModuleRecord* record) override;
+  int16_t btPortDevice(int16_t port, char* buffer, uint16_t size) override;
 
  private:
   void* resolve(const char* name, void*& slot);
@@ -42,4 +43,5 @@ class DynamicLibrary final : public LibraryApi {
   void* portClose_ = nullptr;
   void* xmitMsg_ = nullptr;
   void* readLine_ = nullptr;
+  void* portDevice_ = nullptr;
 };

@@ -1,4 +1,5 @@
-// The five library calls the program makes. The program uses DynamicLibrary;
+// The five library calls the program makes, and the one that names the
+// device behind a port for the reason an open failed. The program uses DynamicLibrary;
 // tests put their own in its place.
 #pragma once
 
@@ -14,4 +15,5 @@ class LibraryApi {
   virtual int32_t btPortClose() = 0;
   virtual int16_t ex_xmit_msg(ModuleRecord* record) = 0;
   virtual int16_t ex_read_line(ModuleRecord* record) = 0;
+  virtual int16_t btPortDevice(int16_t port, char* buffer, uint16_t size) = 0;
 };

@@ -10,11 +10,6 @@
 #include <cerrno>
 #include <cstring>
 
-QString portDevice(int port) {
-  const QString chosen = qEnvironmentVariable(qPrintable(QString("BRIMTALLY_COM%1").arg(port)));
-  return chosen.isEmpty() ? QString("/dev/ttyS%1").arg(port - 1) : chosen;
-}
-
 namespace {
 
 QString ownerGroup(const QByteArray& path) {
@@ -45,8 +40,10 @@ QString because(int error, const QString& device, const QByteArray& path) {
 
 }  // namespace
 
-QString portOpenFailure(int port) {
-  const QString device = portDevice(port);
+QString portOpenFailure(LibraryApi& library, int port) {
+  char name[4096] = "";
+  library.btPortDevice(static_cast<int16_t>(port), name, sizeof name);
+  const QString device = QString::fromLocal8Bit(name);
   // A serial device server is reached over TCP: nothing local to look at.
   if (device.startsWith("rfc2217://") || device.startsWith("tcp://")) {
     return "The serial device server did not answer: " + device;

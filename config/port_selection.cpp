@@ -22,7 +22,7 @@ void TopForm::ComSel_Click(int index) {
     s_.PortOpen = 0;  // the old port is gone, whatever the new one does
   }
   if (services_.library.btPortOpen(s_.ComPort, 9600) != 0) {
-    services_.boxes.ok("Can Not Open Comm Port\n" + portOpenFailure(s_.ComPort));
+    services_.boxes.ok("Can Not Open Comm Port\n" + portOpenFailure(services_.library, s_.ComPort));
     s_.ComPort = 0;
   } else {
     s_.DeviceRec = services_.library.btInitDLL(&s_.DeviceRec);

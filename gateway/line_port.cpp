@@ -1,24 +1,19 @@
 #include "line_port.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "device_check.h"
 
 namespace gateway {
 
-LinePort::LinePort(const LineConfig& line) : line_(line), port_(cli::choose_port(line.port)) {
-  // The library reads the variable when it opens port 1.
-  if (line.port.find('/') != std::string::npos) setenv("BRIMTALLY_COM1", port_.device.c_str(), 1);
-}
+LinePort::LinePort(const LineConfig& line) : line_(line), port_(cli::choose_port(line.port)) {}
 
 LinePort::~LinePort() {
   close();
 }
 
 std::string LinePort::open() {
-  const int16_t status =
-      btPortOpen(static_cast<int16_t>(port_.number), static_cast<uint16_t>(line_.baud));
+  const int16_t status = cli::open_port(port_, line_.baud);
   if (status == BT_OK) {
     open_ = true;
     return "";

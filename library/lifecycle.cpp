@@ -1,4 +1,6 @@
 // The record's initialisation and test pattern, and opening and closing the port.
+#include <cstring>
+
 #include "brimtally.h"
 #include "current_port.h"
 #include "record_text.h"
@@ -26,6 +28,21 @@ bool accepted_baud(uint16_t baud) {
     default:
       return false;
   }
+}
+
+// Only one port is current; the one it replaces would otherwise stay open
+// and locked until the process ends, so it goes before the new one opens.
+void close_current() {
+  if (bt::SerialPort* old = bt::current_port()) {
+    bt::set_current_port(nullptr);
+    old->ops->close(*old);
+  }
+}
+
+// Kept even when the open failed: its operations then all report failure.
+int16_t make_current(bt::SerialPort* opened) {
+  bt::set_current_port(opened);
+  return opened->status < 0 ? BT_OPEN_FAILED : BT_OK;
 }
 
 }  // namespace
@@ -79,17 +96,33 @@ BT_API int16_t BT_CALL btSeedDLL(ModuleRecord* record) {
 BT_API int16_t BT_CALL btPortOpen(int16_t port, uint16_t baud) {
   if (port != 1 && port != 2) return BT_BAD_PORT;
   if (!accepted_baud(baud)) return BT_BAD_BAUD;
+  close_current();
+  return make_current(bt::port_open(port - 1, baud, kNoParity, kDataBits, kStopBits));
+}
 
-  // Only one port is current; the one it replaces would otherwise stay open
-  // and locked until the process ends.
-  if (bt::SerialPort* old = bt::current_port()) {
-    bt::set_current_port(nullptr);
-    old->ops->close(*old);
+BT_API int16_t BT_CALL btPortOpenName(const char* name, uint16_t baud) {
+  if (name == nullptr || *name == '\0' ||
+      strnlen(name, bt::kLongestPortName + 1) > bt::kLongestPortName) {
+    return BT_BAD_PORT;
   }
-  bt::SerialPort* opened = bt::port_open(port - 1, baud, kNoParity, kDataBits, kStopBits);
-  // Kept even when the open failed: its operations then all report failure.
-  bt::set_current_port(opened);
-  return opened->status < 0 ? BT_OPEN_FAILED : BT_OK;
+  if (!accepted_baud(baud)) return BT_BAD_BAUD;
+  // It takes COM1's place, as the one current port.
+  close_current();
+  return make_current(bt::port_open_named(0, name, baud, kNoParity, kDataBits, kStopBits));
+}
+
+BT_API int16_t BT_CALL btPortDevice(int16_t port, char* buffer, uint16_t size) {
+  if (port != 1 && port != 2) return BT_BAD_PORT;
+  if (buffer == nullptr || size == 0) return BT_TOO_LONG;
+  char name[bt::kLongestPortName + 1];
+  bt::port_device_name(port - 1, name, sizeof name);
+  const size_t length = strlen(name);
+  if (length >= size) {
+    buffer[0] = '\0';
+    return BT_TOO_LONG;
+  }
+  memcpy(buffer, name, length + 1);
+  return BT_OK;
 }
 
 BT_API int32_t BT_CALL btPortClose(void) {

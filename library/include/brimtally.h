@@ -127,19 +127,19 @@ BT_STATIC_ASSERT(sizeof(ModuleRecord) == 484, "ModuleRecord is 484 bytes");
 /* Status codes returned by the exports (and kept in Status, except 100-103). */
 enum {
   BT_OK = 0,
-  BT_NO_REPLY = 1,        /* the read failed or nothing arrived within ReplyTimeout */
-  BT_NOT_A_REPLY = 2,     /* the reply did not begin with "$" */
-  BT_BAD_CHECKSUM = 3,    /* the reply checksum was wrong */
-  BT_WRONG_ADDRESS = 5,   /* the reply came from another address */
-  BT_MALFORMED = 6,       /* a reply field was malformed */
-  BT_BAD_KEY = 7,         /* btKey: a character other than space, hex digit or line end */
-  BT_WRONG_VERSION = 8,   /* DllVersion is not BT_DLL_VERSION, or the record pointer is null */
-  BT_NO_PORT = 9,         /* no port is open */
-  BT_TOO_LONG = 10,       /* btPrint: the command line would not fit in CommandText */
-  BT_BAD_PORT = 100,      /* btPortOpen: port is not 1 or 2 */
-  BT_BAD_BAUD = 101,      /* btPortOpen: not an accepted baud rate */
-  BT_OPEN_FAILED = 102,   /* btPortOpen: the driver could not open or set up the port */
-  BT_READ_ERROR = 103     /* ex_read_line: the driver reported an error during the read */
+  BT_NO_REPLY = 1,      /* the read failed or nothing arrived within ReplyTimeout */
+  BT_NOT_A_REPLY = 2,   /* the reply did not begin with "$" */
+  BT_BAD_CHECKSUM = 3,  /* the reply checksum was wrong */
+  BT_WRONG_ADDRESS = 5, /* the reply came from another address */
+  BT_MALFORMED = 6,     /* a reply field was malformed */
+  BT_BAD_KEY = 7,       /* btKey: a character other than space, hex digit or line end */
+  BT_WRONG_VERSION = 8, /* DllVersion is not BT_DLL_VERSION, or the record pointer is null */
+  BT_NO_PORT = 9,       /* no port is open */
+  BT_TOO_LONG = 10,     /* btPrint: the command line would not fit in CommandText */
+  BT_BAD_PORT = 100,    /* btPortOpen: port is not 1 or 2 */
+  BT_BAD_BAUD = 101,    /* btPortOpen: not an accepted baud rate */
+  BT_OPEN_FAILED = 102, /* btPortOpen: the driver could not open or set up the port */
+  BT_READ_ERROR = 103   /* ex_read_line: the driver reported an error during the read */
 };
 
 /* Lifecycle. */
@@ -147,6 +147,13 @@ BT_API ModuleRecord BT_CALL btInitDLL(ModuleRecord* record);
 BT_API int16_t BT_CALL btSeedDLL(ModuleRecord* record);
 BT_API int16_t BT_CALL btPortOpen(int16_t port, uint16_t baud);
 BT_API int32_t BT_CALL btPortClose(void);
+/* Opens the port a name gives (a device path, rfc2217://HOST:PORT or
+   tcp://HOST:PORT) in COM1's place: BT_OK, BT_BAD_PORT for a null, empty or
+   over-long name (more than 4095 characters), BT_BAD_BAUD, BT_OPEN_FAILED. */
+BT_API int16_t BT_CALL btPortOpenName(const char* name, uint16_t baud);
+/* The device name that stands behind port 1 or 2 into buffer, NUL-ended:
+   BT_OK, BT_BAD_PORT, or BT_TOO_LONG (buffer left empty) when it does not fit. */
+BT_API int16_t BT_CALL btPortDevice(int16_t port, char* buffer, uint16_t size);
 
 /* Raw lines. */
 BT_API int16_t BT_CALL ex_xmit_msg(ModuleRecord* record);

@@ -119,9 +119,6 @@ DeviceOperations& device_kind(SerialPort& port);
 // The kind that opens a port of this name, chosen here alone.
 DeviceOperations& choose_kind(const char* name);
 
-// The device name of port index n (COM n+1).
-void port_device_name(int index, char* name, size_t size);
-
 }  // namespace bt
 
 #endif  // BRIMTALLY_SERIAL_DEVICE_OPERATIONS_H

@@ -20,9 +20,10 @@ DeviceOperations& choose_kind(const char* name) {
 #endif
 }
 
-void port_device_name(int index, char* name, size_t size) {
+bool port_device_name(int index, char* name, size_t size) {
 #ifdef _WIN32
   std::snprintf(name, size, "\\\\.\\COM%d", index + 1);
+  return false;
 #else
   // Port n is named by $BRIMTALLY_COM<n+1> when set, else /dev/ttyS<n>.
   char variable[32];
@@ -30,9 +31,10 @@ void port_device_name(int index, char* name, size_t size) {
   const char* chosen = index >= 0 ? std::getenv(variable) : nullptr;
   if (chosen != nullptr && *chosen != '\0') {
     std::snprintf(name, size, "%s", chosen);
-  } else {
-    std::snprintf(name, size, "/dev/ttyS%d", index);
+    return true;
   }
+  std::snprintf(name, size, "/dev/ttyS%d", index);
+  return false;
 #endif
 }
 

@@ -67,6 +67,10 @@ struct PortDevice {
   // Bytes handed back by unread, delivered before anything from the device.
   uint8_t pushback[4]{};
   int pushback_count = 0;
+  // The device name it was opened by, and whether the caller or the
+  // environment chose it (else it is the port number's default).
+  char name[kLongestPortName + 1]{};
+  bool named = false;
 };
 
 // The settings every kind starts a port from: raw bytes, no flow control,

@@ -1,4 +1,5 @@
 // Making and opening a port object.
+#include <cstdio>
 #include <new>
 
 #include "serial/device_operations.h"
@@ -8,7 +9,10 @@
 
 namespace bt {
 
-SerialPort* port_open(int index, int32_t baud, int parity, int data_bits, int stop_bits) {
+namespace {
+
+SerialPort* open_as(int index, const char* name, bool named, int32_t baud, int parity,
+                    int data_bits, int stop_bits) {
   SerialPort* port = new (std::nothrow) SerialPort{};
   if (port == nullptr) return hand_out_fallback();
   attach_port(port);
@@ -18,8 +22,6 @@ SerialPort* port_open(int index, int32_t baud, int parity, int data_bits, int st
   }
   port->port_index = index;
 
-  char name[4096];
-  port_device_name(index, name, sizeof name);
   DeviceOperations& kind = choose_kind(name);
   port->driver_kind = kind.kind();
   const int opened = kind.open(*port, name);
@@ -30,11 +32,26 @@ SerialPort* port_open(int index, int32_t baud, int parity, int data_bits, int st
   }
   if (opened < 0) return port;  // default operations; status holds the reason
 
+  std::snprintf(port->device->name, sizeof port->device->name, "%s", name);
+  port->device->named = named;
   // From here on every wait of the port is its kind's. A rejected setting
   // stays in the status; the port is open regardless.
   port->ops = &kind;
   kind.set_params(*port, baud, parity, data_bits, stop_bits);
   return port;
+}
+
+}  // namespace
+
+SerialPort* port_open(int index, int32_t baud, int parity, int data_bits, int stop_bits) {
+  char name[kLongestPortName + 1];
+  const bool named = port_device_name(index, name, sizeof name);
+  return open_as(index, name, named, baud, parity, data_bits, stop_bits);
+}
+
+SerialPort* port_open_named(int index, const char* name, int32_t baud, int parity, int data_bits,
+                            int stop_bits) {
+  return open_as(index, name, true, baud, parity, data_bits, stop_bits);
 }
 
 }  // namespace bt

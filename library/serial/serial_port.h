@@ -3,6 +3,7 @@
 #ifndef BRIMTALLY_SERIAL_SERIAL_PORT_H
 #define BRIMTALLY_SERIAL_SERIAL_PORT_H
 
+#include <cstddef>
 #include <cstdint>
 
 namespace bt {
@@ -33,6 +34,8 @@ constexpr int32_t kDriverKindPosix = 16;
 constexpr int32_t kDriverKindNetwork = 17;  // a port behind a serial device server
 
 constexpr uint32_t kDefaultQueueSize = 1050;
+// The longest port name (a device path or a network address) a port takes.
+constexpr size_t kLongestPortName = 4095;
 
 struct SerialPort;
 struct PortDevice;  // the driver kind's device block; each kind defines its own
@@ -103,6 +106,13 @@ struct SerialPort {
 // Makes and opens a port object; never returns nullptr. On failure the object
 // carries a negative status and the default operations.
 SerialPort* port_open(int index, int32_t baud, int parity, int data_bits, int stop_bits);
+// The same for a port named by the caller (at most kLongestPortName
+// characters), which stands in for port index.
+SerialPort* port_open_named(int index, const char* name, int32_t baud, int parity, int data_bits,
+                            int stop_bits);
+// The device name of port index n (COM n+1) into name; true when the
+// environment chose it rather than the default.
+bool port_device_name(int index, char* name, size_t size);
 // Waits ms milliseconds calling the idle hook; 0, or the hook's negative value.
 int port_delay(SerialPort* port, int ms);
 // nullptr restores the default hook.

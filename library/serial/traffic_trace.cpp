@@ -11,6 +11,8 @@
 #include <cstring>
 #include <string>
 
+#include "serial/port_device.h"
+
 namespace bt {
 
 namespace {
@@ -60,13 +62,15 @@ void append_escaped(std::string& out, const char* bytes, size_t length) {
   out += '"';
 }
 
-// COM1 or COM2; with the device its variable named, "COM1=/dev/ttyUSB0", so
-// the trace shows the line the caller chose rather than a port it never named.
+// COM1 or COM2; with the device the caller or its variable named,
+// "COM1=/dev/ttyUSB0", so the trace shows the line the caller chose rather
+// than a port it never named.
 std::string port_name(const SerialPort& port) {
   if (port.port_index < 0) return "COM?";
   const std::string com = "COM" + std::to_string(port.port_index + 1);
-  const char* chosen = std::getenv(("BRIMTALLY_" + com).c_str());
-  return chosen != nullptr && *chosen != '\0' ? com + "=" + chosen : com;
+  if (port.device != nullptr) return port.device->named ? com + "=" + port.device->name : com;
+  char name[kLongestPortName + 1];
+  return port_device_name(port.port_index, name, sizeof name) ? com + "=" + name : com;
 }
 
 void emit(const SerialPort& port, const char* direction, const std::string& bytes, int result) {

@@ -22,6 +22,7 @@ struct FakeLibrary final : LibraryApi {
   std::deque<std::pair<int16_t, QString>> reads;  // result and ReplyText; none left: 0
   int16_t statusAfterRead = 0;
   QByteArray lastMessage;
+  std::map<int, QByteArray> devices;  // what btPortDevice names, by port
 
   void reply(const QString& text) { reads.push_back({int16_t(text.size()), text}); }
   QStringList sent() const {
@@ -37,6 +38,10 @@ struct FakeLibrary final : LibraryApi {
     std::strcpy(r.DllVersion, BT_DLL_VERSION);
     r.Status = initStatus;  // ReplyTimeout left 0: the program must set it
     return r;
+  }
+  int16_t btPortDevice(int16_t port, char* buffer, uint16_t size) override {
+    qstrncpy(buffer, devices[port].constData(), size);
+    return 0;
   }
   int32_t btPortClose() override {
     calls << "close";

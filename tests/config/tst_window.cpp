@@ -124,7 +124,6 @@ class Window : public QObject {
   }
 
   void failedOpenOrSetUpSaysWhyAndLeavesNoPortChosen() {
-    qputenv("BRIMTALLY_COM2", "/nonexistent/tty");
     const QString cannotOpen = "ok||Can Not Open Comm Port\nNo such device: /nonexistent/tty";
     struct Case {
       bool openedBefore, setUpFails;
@@ -138,6 +137,7 @@ class Window : public QObject {
                            {"open 2 9600", "init", "close"},
                            "ok||Can Not Initialize Data Structure"}}) {
       Rig r;
+      r.lib.devices[2] = "/nonexistent/tty";
       if (k.openedBefore) {
         r.openAndDrain();
         r.form.ConfigReply("C:0000");  // shows PortDir
@@ -160,6 +160,7 @@ class Window : public QObject {
 
   // The reason found on the device itself, as the driver would meet it.
   void portFailureNamesTheReason() {
+    FakeLibrary lib;
     QTemporaryDir dir;
     const QString file = dir.filePath("plain");
     QVERIFY(QFile(file).open(QIODevice::WriteOnly));
@@ -173,13 +174,11 @@ class Window : public QObject {
           std::pair{held, "In use by another program: " + held},
           std::pair{dir.filePath("gone"), "No such device: " + dir.path()},
           std::pair{QString("tcp://127.0.0.1:1"), QString("The serial device server did not")}}) {
-      qputenv("BRIMTALLY_COM1", device.toLocal8Bit());
-      QVERIFY2(portOpenFailure(1).startsWith(reason), qPrintable(portOpenFailure(1)));
+      lib.devices[1] = device.toLocal8Bit();
+      QVERIFY2(portOpenFailure(lib, 1).startsWith(reason), qPrintable(portOpenFailure(lib, 1)));
     }
     close(holder);
     close(master);
-    qunsetenv("BRIMTALLY_COM1");
-    QCOMPARE(portDevice(1), QString("/dev/ttyS0"));
   }
 
   // Printable ASCII only: other text is refused as it is typed, and a text

@@ -381,11 +381,30 @@ TEST_F(OnPty, RefusedOpenLeavesThePortAndOpeningAgainClosesIt) {
             expected);
 }
 
-TEST(SecondPort, PortTwoUsesItsOwnDevice) {
+TEST(SecondPort, PortTwoUsesItsOwnDeviceAndANamedPortNeedsNoVariable) {
   FarEnd module("BRIMTALLY_COM2");
+  char device[64];
+  ASSERT_EQ(lib().btPortDevice(2, device, sizeof device), 0);
+  EXPECT_EQ(device, module.slave_path());
+  EXPECT_EQ(lib().btPortDevice(2, device, 4), BT_TOO_LONG);
+  EXPECT_STREQ(device, "");
+  EXPECT_EQ(lib().btPortDevice(3, device, sizeof device), BT_BAD_PORT);
   ASSERT_EQ(lib().btPortOpen(2, 19200), 0);
   ModuleRecord record = bt_test::valid_record();
   std::strcpy(record.MessageText, "COM2\r");
+  EXPECT_EQ(lib().ex_xmit_msg(&record), 5);
+  EXPECT_EQ(module.wait_for_bytes(5), "COM2\r");
+
+  unsetenv("BRIMTALLY_COM2");
+  ASSERT_EQ(lib().btPortDevice(2, device, sizeof device), 0);
+  EXPECT_STREQ(device, "/dev/ttyS1");
+  for (const std::string& bad : {std::string(), std::string(4096, 'x')}) {
+    EXPECT_EQ(lib().btPortOpenName(bad.c_str(), 9600), BT_BAD_PORT);
+  }
+  EXPECT_EQ(lib().btPortOpenName(module.slave_path().c_str(), 4800), BT_BAD_BAUD);
+  EXPECT_EQ(lib().btPortOpenName("/nonexistent/tty", 9600), BT_OPEN_FAILED);
+  ASSERT_EQ(lib().btPortOpenName(module.slave_path().c_str(), 9600), 0);
+  module.clear_received();
   EXPECT_EQ(lib().ex_xmit_msg(&record), 5);
   EXPECT_EQ(module.wait_for_bytes(5), "COM2\r");
   EXPECT_EQ(lib().btPortClose(), 0);
@@ -408,7 +427,7 @@ TEST(SymbolTable, ExportsExactlyTheClientInterface) {
 #undef BT_TEST_NAME
   };
   EXPECT_EQ(names, expected);
-  EXPECT_EQ(expected.size(), 25u);
+  EXPECT_EQ(expected.size(), 27u);
 }
 
 }  // namespace

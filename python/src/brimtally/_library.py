@@ -78,6 +78,10 @@ def _declare(lib: ctypes.CDLL) -> None:
     lib.btInitDLL.restype = record.ModuleRecord
     lib.btPortOpen.argtypes = [_i16, ctypes.c_uint16]
     lib.btPortOpen.restype = _i16
+    lib.btPortOpenName.argtypes = [ctypes.c_char_p, ctypes.c_uint16]
+    lib.btPortOpenName.restype = _i16
+    lib.btPortDevice.argtypes = [_i16, ctypes.c_char_p, ctypes.c_uint16]
+    lib.btPortDevice.restype = _i16
     lib.btPortClose.argtypes = []
     lib.btPortClose.restype = _i32
     for name, rest in _RECORD_CALLS.items():

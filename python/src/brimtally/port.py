@@ -203,23 +203,19 @@ def open_port(port: PortName = 1, baud: int = 9600) -> Port:
     number, path = _resolve(port)
     if baud not in BAUD_RATES:
         raise ValueError(f"baud must be one of {BAUD_RATES}, not {baud!r}")
-    variable = f"BRIMTALLY_COM{number}"
     with _library.LOCK:
         if _current is not None:
             raise errors.PortAlreadyOpen(_current.device)
         lib = _library.library()
-        saved = os.environ.get(variable)
-        device = path or saved or f"/dev/ttyS{number - 1}"
-        # The library names its ports by these variables; a path given here
-        # stands in for the port only while it is opened.
-        os.environ[variable] = device
-        try:
+        if path is None:
+            # The library knows which device stands behind the number.
+            found = ctypes.create_string_buffer(4096)
+            lib.btPortDevice(number, found, len(found))
+            device = os.fsdecode(found.value)
             code = int(lib.btPortOpen(number, baud))
-        finally:
-            if saved is None:
-                del os.environ[variable]
-            else:
-                os.environ[variable] = saved
+        else:
+            device = path
+            code = int(lib.btPortOpenName(os.fsencode(path), baud))
         if code != record.OK:
             lib.btPortClose()  # releases the failed port object
             raise errors.PortFailed(code, f"opening {device}", device, _diagnose(device))
