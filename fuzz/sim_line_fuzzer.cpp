@@ -31,19 +31,19 @@ bool starts_with(const std::string& text, std::string_view prefix) {
 }
 
 void check_framed(std::string line, bool stamp, std::vector<sim::Module>& modules) {
-  if (stamp && line.size() >= 3) sim::stampChecksum(line);
-  const sim::FramedResult r = sim::handleFramed(line, modules);
+  if (stamp && line.size() >= 3) sim::stamp_checksum(line);
+  const sim::FramedResult r = sim::handle_framed(line, modules);
   if (r.outcome != sim::FramedOutcome::kReply) return;
   FUZZ_CHECK(r.module != nullptr);
   FUZZ_CHECK(r.reply.size() <= 99 && r.reply[0] == '$');
   FUZZ_CHECK(r.reply.find_first_of("\r\n") == std::string::npos);
-  FUZZ_CHECK(sim::frameChecksumValid(r.reply));
+  FUZZ_CHECK(sim::frame_checksum_valid(r.reply));
   FUZZ_CHECK(r.reply.compare(4, r.module->address.size(), r.module->address) == 0);
 }
 
 void check_console(const std::string& line, sim::Module& module) {
-  const sim::ConsoleReply reply = sim::runConsole(module, line);
-  FUZZ_CHECK(!reply.lines.empty() && reply.lines.back() == sim::promptLine(module));
+  const sim::ConsoleReply reply = sim::run_console(module, line);
+  FUZZ_CHECK(!reply.lines.empty() && reply.lines.back() == sim::prompt_line(module));
   for (size_t i = 0; i < reply.lines.size(); ++i) {
     const std::string& out = reply.lines[i];
     FUZZ_CHECK(out.find_first_of("\r\n") == std::string::npos);

@@ -1,4 +1,7 @@
-#pragma once
+// Reply faults, fault counters and the seeded random source behind them.
+#ifndef BRIMTALLY_SIM_FAULT_PLAN_H
+#define BRIMTALLY_SIM_FAULT_PLAN_H
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -12,7 +15,7 @@ namespace sim {
 struct ShapedReply {
   bool dropped = false;
   std::string bytes;  // including the line end
-  int64_t delayNs = 0;
+  int64_t delay_ns = 0;
 };
 
 // Faults that act on replies with a given probability, the one-shot fault
@@ -30,22 +33,22 @@ class FaultPlan {
   // `address`, or the whole line when it is empty. Returns an error text.
   std::optional<std::string> configure(std::string_view kind, std::string_view arg,
                                        const std::string& address = "");
-  static bool isReplyFault(std::string_view kind);
+  static bool is_reply_fault(std::string_view kind);
 
   // `line` without its CR, sent by the module at `address`. Framed replies
   // may also get a wrong checksum or address; console lines only the faults
   // that make sense for plain text.
-  ShapedReply shape(std::string line, bool framed, std::string_view otherAddress,
+  ShapedReply shape(std::string line, bool framed, std::string_view other_address,
                     const std::string& address);
 
   // Random noise bytes: never CR or LF, so they join the next line.
-  std::string noiseBytes(size_t count);
+  std::string noise_bytes(size_t count);
 
   void count(const std::string& kind) { ++counts_[kind]; }
-  std::string countsJson() const;
+  std::string counts_json() const;
   // The line's reply faults, every kind; a module's, only those it sets.
-  std::string settingsJson() const;
-  std::string moduleSettingsJson(const std::string& address) const;
+  std::string settings_json() const;
+  std::string module_settings_json(const std::string& address) const;
 
  private:
   // Percentages by kind; "delay" holds milliseconds.
@@ -63,3 +66,5 @@ class FaultPlan {
 constexpr size_t kLongLineChars = 120;
 
 }  // namespace sim
+
+#endif  // BRIMTALLY_SIM_FAULT_PLAN_H

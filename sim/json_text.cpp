@@ -1,10 +1,11 @@
+// JSON string quoting.
 #include "json_text.h"
 
 #include <cstdio>
 
 namespace sim {
 
-std::string jsonString(std::string_view text) {
+std::string json_string(std::string_view text) {
   std::string out = "\"";
   for (char c : text) {
     const auto u = static_cast<unsigned char>(c);

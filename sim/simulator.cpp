@@ -1,3 +1,4 @@
+// The simulator's start-up, its dispatch of lines and its sending.
 #include "simulator.h"
 
 #include <poll.h>
@@ -21,7 +22,7 @@ Simulator::Simulator(Options options)
     : opt_(std::move(options)),
       faults_(opt_.seed),
       out_(opt_.baud),
-      driftRng_(opt_.seed + 1),
+      drift_rng_(opt_.seed + 1),
       parent_(getppid()) {
   for (size_t i = 0; i < opt_.addresses.size(); ++i) {
     const std::string& addr = opt_.addresses[i];
@@ -31,28 +32,28 @@ Simulator::Simulator(Options options)
 
 Simulator::~Simulator() {
   if (printer_) std::fclose(printer_);
-  if (signalFd_ >= 0) ::close(signalFd_);
+  if (signal_fd_ >= 0) ::close(signal_fd_);
 }
 
 bool Simulator::start(std::string& error) {
   // Readings first, then min/max from them, then any min/max given outright.
-  for (const bool minMaxPass : {false, true}) {
+  for (const bool min_max_pass : {false, true}) {
     for (const auto& [field, value] : opt_.sets) {
-      const bool isMinMax = field.rfind("min", 0) == 0 || field.rfind("max", 0) == 0;
-      if (isMinMax != minMaxPass) continue;
+      const bool is_min_max = field.rfind("min", 0) == 0 || field.rfind("max", 0) == 0;
+      if (is_min_max != min_max_pass) continue;
       for (auto& m : modules_) {
-        if (const auto err = m.setField(field, value)) {
+        if (const auto err = m.set_field(field, value)) {
           error = "--set " + field + "=" + value + ": " + *err;
           return false;
         }
       }
     }
-    if (!minMaxPass)
-      for (auto& m : modules_) m.resetMinMax();
+    if (!min_max_pass)
+      for (auto& m : modules_) m.reset_min_max();
   }
   for (const FaultOption& f : opt_.faults) {
     const std::string at = f.address.empty() ? "" : "@" + f.address + ":";
-    if (!f.address.empty() && !findModule(f.address)) {
+    if (!f.address.empty() && !find_module(f.address)) {
       error = "--fault " + at + f.kind + ": no module at address " + f.address;
       return false;
     }
@@ -61,11 +62,11 @@ bool Simulator::start(std::string& error) {
       return false;
     }
   }
-  if (!opt_.logPath.empty() && !log_.open(opt_.logPath, error)) return false;
-  if (!opt_.printerPath.empty()) {
-    printer_ = std::fopen(opt_.printerPath.c_str(), "a");
+  if (!opt_.log_path.empty() && !log_.open(opt_.log_path, error)) return false;
+  if (!opt_.printer_path.empty()) {
+    printer_ = std::fopen(opt_.printer_path.c_str(), "a");
     if (!printer_) {
-      error = "--printer " + opt_.printerPath + ": " + std::strerror(errno);
+      error = "--printer " + opt_.printer_path + ": " + std::strerror(errno);
       return false;
     }
   }
@@ -76,50 +77,50 @@ bool Simulator::start(std::string& error) {
   sigaddset(&mask, SIGHUP);
   sigprocmask(SIG_BLOCK, &mask, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
-  signalFd_ = ::signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
-  if (signalFd_ < 0) {
+  signal_fd_ = ::signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
+  if (signal_fd_ < 0) {
     error = std::string("signalfd: ") + std::strerror(errno);
     return false;
   }
-  if (opt_.dieWithParent) {
+  if (opt_.die_with_parent) {
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != parent_) stop_ = true;  // it ended before we asked
   }
-  if (!opt_.controlPath.empty() && !control_.open(opt_.controlPath, error)) return false;
-  if (!pty_.open(opt_.linkPath, error)) return false;
-  const int64_t now = monotonicNs();
-  lastTickNs_ = now;
+  if (!opt_.control_path.empty() && !control_.open(opt_.control_path, error)) return false;
+  if (!pty_.open(opt_.link_path, error)) return false;
+  const int64_t now = monotonic_ns();
+  last_tick_ns_ = now;
   event("start device " + pty_.path());
-  if (opt_.banner) sendBanner(now);
+  if (opt_.banner) send_banner(now);
   return true;
 }
 
 void Simulator::event(const std::string& text) {
-  log_.write(monotonicNs(), "event", text);
+  log_.write(monotonic_ns(), "event", text);
 }
 
-void Simulator::sendBanner(int64_t now) {
-  sendRaw(bannerLine(modules_.front()) + "\r" + promptLine(modules_.front()) + "\r", now);
+void Simulator::send_banner(int64_t now) {
+  send_raw(banner_line(modules_.front()) + "\r" + prompt_line(modules_.front()) + "\r", now);
 }
 
-void Simulator::sendRaw(std::string bytes, int64_t now) {
-  if (!pty_.isOpen()) return;
+void Simulator::send_raw(std::string bytes, int64_t now) {
+  if (!pty_.is_open()) return;
   if (!out_.push(std::move(bytes), now)) event("output dropped: nobody reads the line");
 }
 
-void Simulator::sendLine(std::string text, bool framed, int64_t now, const std::string& address) {
-  if (!pty_.isOpen()) return;
-  ShapedReply r = faults_.shape(std::move(text), framed, otherAddress(), address);
+void Simulator::send_line(std::string text, bool framed, int64_t now, const std::string& address) {
+  if (!pty_.is_open()) return;
+  ShapedReply r = faults_.shape(std::move(text), framed, other_address(), address);
   if (r.dropped) {
     event("fault drop");
     return;
   }
-  if (!out_.push(std::move(r.bytes), now + r.delayNs)) {
+  if (!out_.push(std::move(r.bytes), now + r.delay_ns)) {
     event("output dropped: nobody reads the line");
   }
 }
 
-std::string Simulator::otherAddress() const {
+std::string Simulator::other_address() const {
   // Same length as the first module's address, since a reader compares only
   // as many characters as its own address has.
   static constexpr std::string_view kChars = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -133,7 +134,7 @@ std::string Simulator::otherAddress() const {
   return a + "X";
 }
 
-void Simulator::readInput(int64_t now) {
+void Simulator::read_input(int64_t now) {
   char buf[512];
   // Bounded, so that a client writing without pause cannot starve the rest.
   for (int reads = 0; reads < 64; ++reads) {
@@ -141,45 +142,45 @@ void Simulator::readInput(int64_t now) {
     if (n <= 0) return;  // EAGAIN; the line never hangs up while we hold its far side
     for (ssize_t i = 0; i < n; ++i) {
       const char c = buf[i];
-      inRaw_ += c;
+      in_raw_ += c;
       if (c == '\r') {
         std::string line;
-        line.swap(inLine_);
+        line.swap(in_line_);
         std::string raw;
-        raw.swap(inRaw_);
+        raw.swap(in_raw_);
         // LF belongs to the framed line end ("LF CR"); drop it.
         while (!line.empty() && line.back() == '\n') line.pop_back();
-        if (inOverflow_) {
-          inOverflow_ = false;
+        if (in_overflow_) {
+          in_overflow_ = false;
           log_.write(now, "in", raw + " (over-long, ignored)");
         } else {
-          handleLine(line, raw, now);
+          handle_line(line, raw, now);
         }
         continue;
       }
-      if (c == '\n' && inLine_.empty()) continue;  // left over from a CR LF line end
-      if (c == '\b' || c == 0x7F) {                // typed at a terminal
-        if (!inLine_.empty()) inLine_.pop_back();
+      if (c == '\n' && in_line_.empty()) continue;  // left over from a CR LF line end
+      if (c == '\b' || c == 0x7F) {                 // typed at a terminal
+        if (!in_line_.empty()) in_line_.pop_back();
         continue;
       }
-      if (inOverflow_) continue;
-      inLine_ += c;
-      if (inLine_.size() > kMaxInputLine) {
-        inOverflow_ = true;
-        inLine_.clear();
+      if (in_overflow_) continue;
+      in_line_ += c;
+      if (in_line_.size() > kMaxInputLine) {
+        in_overflow_ = true;
+        in_line_.clear();
       }
     }
-    if (inRaw_.size() > 4 * kMaxInputLine) inRaw_.erase(0, inRaw_.size() - kMaxInputLine);
+    if (in_raw_.size() > 4 * kMaxInputLine) in_raw_.erase(0, in_raw_.size() - kMaxInputLine);
   }
 }
 
-void Simulator::handleLine(const std::string& line, const std::string& raw, int64_t now) {
+void Simulator::handle_line(const std::string& line, const std::string& raw, int64_t now) {
   log_.write(now, "in", raw);
   if (!line.empty() && line[0] == '#') {
-    FramedResult r = handleFramed(line, modules_);
+    FramedResult r = handle_framed(line, modules_);
     switch (r.outcome) {
       case FramedOutcome::kReply:
-        sendLine(std::move(r.reply), true, now, r.module->address);
+        send_line(std::move(r.reply), true, now, r.module->address);
         break;
       case FramedOutcome::kActed:
         if (!r.printed.empty() && printer_) {
@@ -199,28 +200,28 @@ void Simulator::handleLine(const std::string& line, const std::string& raw, int6
     }
     return;
   }
-  ConsoleReply reply = runConsole(modules_.front(), line);
-  for (auto& l : reply.lines) sendLine(std::move(l), false, now, modules_.front().address);
+  ConsoleReply reply = run_console(modules_.front(), line);
+  for (auto& l : reply.lines) send_line(std::move(l), false, now, modules_.front().address);
 }
 
-Module* Simulator::findModule(const std::string& address) {
+Module* Simulator::find_module(const std::string& address) {
   for (auto& m : modules_)
     if (m.address == address) return &m;
   return nullptr;
 }
 
-void Simulator::powerCycle(int64_t now) {
+void Simulator::power_cycle(int64_t now) {
   out_.clear();  // a reply being sent is cut off
-  inLine_.clear();
-  inRaw_.clear();
-  inOverflow_ = false;
-  for (auto& m : modules_) m.powerUp();
+  in_line_.clear();
+  in_raw_.clear();
+  in_overflow_ = false;
+  for (auto& m : modules_) m.power_up();
   faults_.count("power_cycle");
   event("power-cycle");
-  sendBanner(now);
+  send_banner(now);
 }
 
-void Simulator::vanish(int64_t now, int64_t returnAfterMs) {
+void Simulator::vanish(int64_t now, int64_t return_after_ms) {
   if (!vanished_) {
     out_.clear();
     pty_.close();
@@ -228,87 +229,87 @@ void Simulator::vanish(int64_t now, int64_t returnAfterMs) {
     faults_.count("vanish");
     event("vanish");
   }
-  returnAtNs_ = returnAfterMs >= 0 ? now + returnAfterMs * kNsPerMs : -1;
+  return_at_ns_ = return_after_ms >= 0 ? now + return_after_ms * kNsPerMs : -1;
 }
 
-void Simulator::comeBack(int64_t now) {
-  returnAtNs_ = -1;
+void Simulator::come_back(int64_t now) {
+  return_at_ns_ = -1;
   if (!vanished_) return;
   std::string error;
-  if (!pty_.open(opt_.linkPath, error)) {
+  if (!pty_.open(opt_.link_path, error)) {
     std::fprintf(stderr, "brimtally-sim: device cannot come back: %s (retrying)\n", error.c_str());
-    returnAtNs_ = now + 1000 * kNsPerMs;
+    return_at_ns_ = now + 1000 * kNsPerMs;
     return;
   }
   vanished_ = false;
-  inLine_.clear();
-  inRaw_.clear();
-  inOverflow_ = false;
+  in_line_.clear();
+  in_raw_.clear();
+  in_overflow_ = false;
   std::printf("%s\n", pty_.path().c_str());
   std::fflush(stdout);
   faults_.count("return");
   event("return device " + pty_.path());
-  for (auto& m : modules_) m.powerUp();
-  sendBanner(now);
+  for (auto& m : modules_) m.power_up();
+  send_banner(now);
 }
 
-std::string Simulator::stateJson() const {
-  std::string out = "{\"device\":" + jsonString(vanished_ ? std::string() : pty_.path());
-  out += ",\"link\":" + jsonString(opt_.linkPath);
+std::string Simulator::state_json() const {
+  std::string out = "{\"device\":" + json_string(vanished_ ? std::string() : pty_.path());
+  out += ",\"link\":" + json_string(opt_.link_path);
   out += ",\"vanished\":" + std::string(vanished_ ? "true" : "false");
   out += ",\"baud\":" + std::to_string(opt_.baud);
-  out += ",\"faults\":" + faults_.settingsJson();
+  out += ",\"faults\":" + faults_.settings_json();
   out += ",\"modules\":[";
   for (size_t i = 0; i < modules_.size(); ++i) {
     if (i) out += ',';
     // Each module's own reply faults, beside its values.
-    std::string module = modules_[i].toJson();
+    std::string module = modules_[i].to_json();
     module.insert(module.size() - 1,
-                  ",\"faults\":" + faults_.moduleSettingsJson(modules_[i].address));
+                  ",\"faults\":" + faults_.module_settings_json(modules_[i].address));
     out += module;
   }
   return out + "]}";
 }
 
 int Simulator::run() {
-  const int64_t tickNs = opt_.tickMs * kNsPerMs;
-  auto logOut = [this](const std::string& bytes, int64_t t) { log_.write(t, "out", bytes); };
+  const int64_t tick_ns = opt_.tick_ms * kNsPerMs;
+  auto log_out = [this](const std::string& bytes, int64_t t) { log_.write(t, "out", bytes); };
   std::vector<pollfd> fds;
   while (!stop_) {
-    int64_t now = monotonicNs();
-    if (now - lastTickNs_ >= tickNs) {
-      for (auto& m : modules_) m.advance(now - lastTickNs_, opt_.drift, driftRng_);
-      lastTickNs_ = now;
+    int64_t now = monotonic_ns();
+    if (now - last_tick_ns_ >= tick_ns) {
+      for (auto& m : modules_) m.advance(now - last_tick_ns_, opt_.drift, drift_rng_);
+      last_tick_ns_ = now;
     }
-    if (returnAtNs_ >= 0 && now >= returnAtNs_) comeBack(now);
+    if (return_at_ns_ >= 0 && now >= return_at_ns_) come_back(now);
     OutputQueue::Progress p;
-    if (pty_.isOpen()) {
-      p = out_.pump(pty_.fd(), now, logOut);
+    if (pty_.is_open()) {
+      p = out_.pump(pty_.fd(), now, log_out);
       if (p.failed) {
         event("write to the device failed; output dropped");
         out_.clear();
       }
     }
-    int64_t wake = lastTickNs_ + tickNs;
-    if (p.wakeAtNs >= 0) wake = std::min(wake, p.wakeAtNs);
-    if (returnAtNs_ >= 0) wake = std::min(wake, returnAtNs_);
+    int64_t wake = last_tick_ns_ + tick_ns;
+    if (p.wake_at_ns >= 0) wake = std::min(wake, p.wake_at_ns);
+    if (return_at_ns_ >= 0) wake = std::min(wake, return_at_ns_);
 
     fds.clear();
-    fds.push_back({signalFd_, POLLIN, 0});
-    int ptyIndex = -1;
-    if (pty_.isOpen()) {
-      ptyIndex = static_cast<int>(fds.size());
-      fds.push_back({pty_.fd(), static_cast<short>(POLLIN | (p.waitWritable ? POLLOUT : 0)), 0});
+    fds.push_back({signal_fd_, POLLIN, 0});
+    int pty_index = -1;
+    if (pty_.is_open()) {
+      pty_index = static_cast<int>(fds.size());
+      fds.push_back({pty_.fd(), static_cast<short>(POLLIN | (p.wait_writable ? POLLOUT : 0)), 0});
     }
-    int watchIndex = -1;
-    if (pty_.isOpen() && pty_.closeWatchFd() >= 0) {
-      watchIndex = static_cast<int>(fds.size());
-      fds.push_back({pty_.closeWatchFd(), POLLIN, 0});
+    int watch_index = -1;
+    if (pty_.is_open() && pty_.close_watch_fd() >= 0) {
+      watch_index = static_cast<int>(fds.size());
+      fds.push_back({pty_.close_watch_fd(), POLLIN, 0});
     }
-    control_.addPollFds(fds);
-    const int64_t waitNs = std::max<int64_t>(0, wake - now);
-    timespec ts{static_cast<time_t>(waitNs / 1'000'000'000),
-                static_cast<long>(waitNs % 1'000'000'000)};
+    control_.add_poll_fds(fds);
+    const int64_t wait_ns = std::max<int64_t>(0, wake - now);
+    timespec ts{static_cast<time_t>(wait_ns / 1'000'000'000),
+                static_cast<long>(wait_ns % 1'000'000'000)};
     const int rc = ::ppoll(fds.data(), fds.size(), &ts, nullptr);
     if (rc < 0) {
       if (errno == EINTR) continue;
@@ -316,17 +317,17 @@ int Simulator::run() {
       return 1;
     }
     if (rc == 0) continue;
-    now = monotonicNs();
+    now = monotonic_ns();
     if (fds[0].revents & POLLIN) {
       signalfd_siginfo si{};
-      if (::read(signalFd_, &si, sizeof si) == static_cast<ssize_t>(sizeof si)) {
+      if (::read(signal_fd_, &si, sizeof si) == static_cast<ssize_t>(sizeof si)) {
         event("signal " + std::to_string(si.ssi_signo));
         stop_ = true;
       }
     }
-    if (ptyIndex >= 0 && (fds[static_cast<size_t>(ptyIndex)].revents & POLLIN)) readInput(now);
-    if (watchIndex >= 0 && (fds[static_cast<size_t>(watchIndex)].revents & POLLIN)) {
-      pty_.onFarSideClosed();
+    if (pty_index >= 0 && (fds[static_cast<size_t>(pty_index)].revents & POLLIN)) read_input(now);
+    if (watch_index >= 0 && (fds[static_cast<size_t>(watch_index)].revents & POLLIN)) {
+      pty_.on_far_side_closed();
     }
     control_.service(fds, [this](const std::string& l) { return control(l); });
   }

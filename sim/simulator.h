@@ -1,4 +1,7 @@
-#pragma once
+// The simulator: modules, device, faults and control channel in one poll loop.
+#ifndef BRIMTALLY_SIM_SIMULATOR_H
+#define BRIMTALLY_SIM_SIMULATOR_H
+
 #include <sys/types.h>
 
 #include <cstdint>
@@ -29,28 +32,28 @@ class Simulator {
   // Applies the start-up settings and opens everything. Errors are for the
   // user: "--set a9=1: unknown field 'a9'".
   bool start(std::string& error);
-  const std::string& devicePath() const { return pty_.path(); }
+  const std::string& device_path() const { return pty_.path(); }
   // Runs until SIGINT, SIGTERM, SIGHUP or "quit"; returns the exit status.
   int run();
 
  private:
-  void readInput(int64_t now);
-  void handleLine(const std::string& line, const std::string& raw, int64_t now);
+  void read_input(int64_t now);
+  void handle_line(const std::string& line, const std::string& raw, int64_t now);
   // A reply or console line of the module at `address`: goes through the
   // reply faults.
-  void sendLine(std::string text, bool framed, int64_t now, const std::string& address);
+  void send_line(std::string text, bool framed, int64_t now, const std::string& address);
   // Bytes that are not replies (banner at power-up, injected noise).
-  void sendRaw(std::string bytes, int64_t now);
-  void sendBanner(int64_t now);
+  void send_raw(std::string bytes, int64_t now);
+  void send_banner(int64_t now);
   std::string control(const std::string& line);
-  std::string controlFault(const std::string& kind, const std::string& arg);
-  std::string controlModuleFault(const std::string& args);
-  Module* findModule(const std::string& address);
-  std::string otherAddress() const;
-  std::string stateJson() const;
-  void powerCycle(int64_t now);
-  void vanish(int64_t now, int64_t returnAfterMs);
-  void comeBack(int64_t now);
+  std::string control_fault(const std::string& kind, const std::string& arg);
+  std::string control_module_fault(const std::string& args);
+  Module* find_module(const std::string& address);
+  std::string other_address() const;
+  std::string state_json() const;
+  void power_cycle(int64_t now);
+  void vanish(int64_t now, int64_t return_after_ms);
+  void come_back(int64_t now);
   void event(const std::string& text);
 
   Options opt_;
@@ -61,17 +64,17 @@ class Simulator {
   ControlServer control_;
   LineLog log_;
   std::FILE* printer_ = nullptr;
-  std::mt19937_64 driftRng_;
+  std::mt19937_64 drift_rng_;
 
-  std::string inLine_;  // the line being received
-  std::string inRaw_;   // its bytes as received, for the log
-  bool inOverflow_ = false;
+  std::string in_line_;  // the line being received
+  std::string in_raw_;   // its bytes as received, for the log
+  bool in_overflow_ = false;
 
-  int64_t lastTickNs_ = 0;
-  int64_t returnAtNs_ = -1;  // when a vanished device comes back
+  int64_t last_tick_ns_ = 0;
+  int64_t return_at_ns_ = -1;  // when a vanished device comes back
   bool vanished_ = false;
   bool stop_ = false;
-  int signalFd_ = -1;
+  int signal_fd_ = -1;
   pid_t parent_;
 };
 
@@ -80,3 +83,5 @@ class Simulator {
 constexpr size_t kMaxInputLine = 120;
 
 }  // namespace sim
+
+#endif  // BRIMTALLY_SIM_SIMULATOR_H
