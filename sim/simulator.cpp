@@ -140,44 +140,20 @@ void Simulator::read_input(int64_t now) {
   for (int reads = 0; reads < 64; ++reads) {
     const ssize_t n = ::read(pty_.fd(), buf, sizeof buf);
     if (n <= 0) return;  // EAGAIN; the line never hangs up while we hold its far side
-    for (ssize_t i = 0; i < n; ++i) {
-      const char c = buf[i];
-      in_raw_ += c;
-      if (c == '\r') {
-        std::string line;
-        line.swap(in_line_);
-        std::string raw;
-        raw.swap(in_raw_);
-        // LF belongs to the framed line end ("LF CR"); drop it.
-        while (!line.empty() && line.back() == '\n') line.pop_back();
-        if (in_overflow_) {
-          in_overflow_ = false;
-          log_.write(now, "in", raw + " (over-long, ignored)");
-        } else {
-          handle_line(line, raw, now);
-        }
-        continue;
-      }
-      if (c == '\n' && in_line_.empty()) continue;  // left over from a CR LF line end
-      if (c == '\b' || c == 0x7F) {                 // typed at a terminal
-        if (!in_line_.empty()) in_line_.pop_back();
-        continue;
-      }
-      if (in_overflow_) continue;
-      in_line_ += c;
-      if (in_line_.size() > kMaxInputLine) {
-        in_overflow_ = true;
-        in_line_.clear();
+    for (const ReceivedLine& line : input_.feed({buf, static_cast<size_t>(n)})) {
+      if (line.overlong) {
+        log_.write(now, "in", line.raw + " (over-long, ignored)");
+      } else {
+        handle_line(line, now);
       }
     }
-    if (in_raw_.size() > 4 * kMaxInputLine) in_raw_.erase(0, in_raw_.size() - kMaxInputLine);
   }
 }
 
-void Simulator::handle_line(const std::string& line, const std::string& raw, int64_t now) {
-  log_.write(now, "in", raw);
-  if (!line.empty() && line[0] == '#') {
-    FramedResult r = handle_framed(line, modules_);
+void Simulator::handle_line(const ReceivedLine& line, int64_t now) {
+  log_.write(now, "in", line.raw);
+  if (line.framed()) {
+    FramedResult r = handle_framed(line.text, modules_);
     switch (r.outcome) {
       case FramedOutcome::kReply:
         send_line(std::move(r.reply), true, now, r.module->address);
@@ -200,7 +176,7 @@ void Simulator::handle_line(const std::string& line, const std::string& raw, int
     }
     return;
   }
-  ConsoleReply reply = run_console(modules_.front(), line);
+  ConsoleReply reply = run_console(modules_.front(), line.text);
   for (auto& l : reply.lines) send_line(std::move(l), false, now, modules_.front().address);
 }
 
@@ -212,9 +188,7 @@ Module* Simulator::find_module(const std::string& address) {
 
 void Simulator::power_cycle(int64_t now) {
   out_.clear();  // a reply being sent is cut off
-  in_line_.clear();
-  in_raw_.clear();
-  in_overflow_ = false;
+  input_.reset();
   for (auto& m : modules_) m.power_up();
   faults_.count("power_cycle");
   event("power-cycle");
@@ -242,9 +216,7 @@ void Simulator::come_back(int64_t now) {
     return;
   }
   vanished_ = false;
-  in_line_.clear();
-  in_raw_.clear();
-  in_overflow_ = false;
+  input_.reset();
   std::printf("%s\n", pty_.path().c_str());
   std::fflush(stdout);
   faults_.count("return");

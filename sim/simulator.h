@@ -12,6 +12,7 @@
 
 #include "control_server.h"
 #include "fault_plan.h"
+#include "line_assembly.h"
 #include "line_log.h"
 #include "module.h"
 #include "options.h"
@@ -38,7 +39,7 @@ class Simulator {
 
  private:
   void read_input(int64_t now);
-  void handle_line(const std::string& line, const std::string& raw, int64_t now);
+  void handle_line(const ReceivedLine& line, int64_t now);
   // A reply or console line of the module at `address`: goes through the
   // reply faults.
   void send_line(std::string text, bool framed, int64_t now, const std::string& address);
@@ -66,9 +67,7 @@ class Simulator {
   std::FILE* printer_ = nullptr;
   std::mt19937_64 drift_rng_;
 
-  std::string in_line_;  // the line being received
-  std::string in_raw_;   // its bytes as received, for the log
-  bool in_overflow_ = false;
+  LineAssembler input_;
 
   int64_t last_tick_ns_ = 0;
   int64_t return_at_ns_ = -1;  // when a vanished device comes back
@@ -77,10 +76,6 @@ class Simulator {
   int signal_fd_ = -1;
   pid_t parent_;
 };
-
-// Longest input line kept; anything longer up to its CR is ignored, as a
-// module's receive buffer would overflow.
-constexpr size_t kMaxInputLine = 120;
 
 }  // namespace sim
 
