@@ -22,7 +22,8 @@
 namespace sim {
 
 // The whole simulated line: the modules, the device they answer on, the
-// faults between them and the control channel, run by one poll() loop.
+// faults between them and the control channel, run by one poll() loop
+// (event_loop.cpp).
 class Simulator {
  public:
   explicit Simulator(Options options);
@@ -38,24 +39,34 @@ class Simulator {
   int run();
 
  private:
+  // Start-up (simulator.cpp).
+  void event(const std::string& text);
+  Module* find_module(const std::string& address);
+
+  // Lines from the host (line_dispatch.cpp).
   void read_input(int64_t now);
   void handle_line(const ReceivedLine& line, int64_t now);
+
+  // What goes out on the line (reply_sending.cpp).
   // A reply or console line of the module at `address`: goes through the
   // reply faults.
   void send_line(std::string text, bool framed, int64_t now, const std::string& address);
   // Bytes that are not replies (banner at power-up, injected noise).
   void send_raw(std::string bytes, int64_t now);
   void send_banner(int64_t now);
-  std::string control(const std::string& line);
-  std::string control_fault(const std::string& kind, const std::string& arg);
-  std::string control_module_fault(const std::string& args);
-  Module* find_module(const std::string& address);
   std::string other_address() const;
-  std::string state_json() const;
+
+  // The device's life (device_life.cpp).
   void power_cycle(int64_t now);
   void vanish(int64_t now, int64_t return_after_ms);
   void come_back(int64_t now);
-  void event(const std::string& text);
+
+  // The control channel's grammar (control_grammar.cpp) and its JSON
+  // (state_json.cpp).
+  std::string control(const std::string& line);
+  std::string control_fault(const std::string& kind, const std::string& arg);
+  std::string control_module_fault(const std::string& args);
+  std::string state_json() const;
 
   Options opt_;
   std::vector<Module> modules_;
