@@ -126,7 +126,7 @@ std::string Simulator::control(const std::string& line) {
     return control_fault(kind, arg);
   }
   if (cmd == "state") return "ok " + state_json();
-  if (cmd == "counts") return "ok " + faults_.counts_json();
+  if (cmd == "counts") return "ok " + counts_json();
   if (cmd == "path") return "ok " + (vanished_ ? std::string() : pty_.path());
   if (cmd == "quit") {
     stop_ = true;

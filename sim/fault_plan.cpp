@@ -8,11 +8,6 @@
 namespace sim {
 
 namespace {
-const char* const kPercentKinds[] = {"drop", "badsum", "badaddr", "truncate", "noise", "longline"};
-const char* const kAllCounted[] = {"delay",    "drop",   "badsum",   "badaddr",
-                                   "truncate", "noise",  "longline", "burst",
-                                   "flood",    "vanish", "return",   "power_cycle"};
-
 std::optional<int> parse_int(std::string_view text, int lo, int hi) {
   int v = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
@@ -24,7 +19,7 @@ std::optional<int> parse_int(std::string_view text, int lo, int hi) {
 
 bool FaultPlan::is_reply_fault(std::string_view kind) {
   if (kind == "delay") return true;
-  for (auto k : kPercentKinds)
+  for (auto k : kPercentFaults)
     if (kind == k) return true;
   return false;
 }
@@ -132,34 +127,14 @@ ShapedReply FaultPlan::shape(std::string line, bool framed, std::string_view oth
   return out;
 }
 
-std::string FaultPlan::counts_json() const {
-  std::string out = "{";
-  bool first = true;
-  for (auto k : kAllCounted) {
-    const auto it = counts_.find(k);
-    if (!first) out += ',';
-    first = false;
-    out += std::string("\"") + k + "\":" + std::to_string(it == counts_.end() ? 0 : it->second);
-  }
-  return out + "}";
+uint64_t FaultPlan::count_of(std::string_view kind) const {
+  const auto it = counts_.find(kind);
+  return it == counts_.end() ? 0 : it->second;
 }
 
-std::string FaultPlan::settings_json() const {
-  std::string out = "{\"delay_ms\":" + std::to_string(setting("", "delay"));
-  for (auto k : kPercentKinds)
-    out += std::string(",\"") + k + "\":" + std::to_string(setting("", k));
-  return out + "}";
-}
-
-std::string FaultPlan::module_settings_json(const std::string& address) const {
-  std::string out;
-  if (const auto m = modules_.find(address); m != modules_.end()) {
-    for (const auto& [kind, value] : m->second) {
-      out += (out.empty() ? "\"" : ",\"") + (kind == "delay" ? "delay_ms" : kind) +
-             "\":" + std::to_string(value);
-    }
-  }
-  return "{" + out + "}";
+const FaultPlan::Settings* FaultPlan::module_settings(const std::string& address) const {
+  const auto m = modules_.find(address);
+  return m == modules_.end() ? nullptr : &m->second;
 }
 
 }  // namespace sim

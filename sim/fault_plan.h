@@ -2,6 +2,7 @@
 #ifndef BRIMTALLY_SIM_FAULT_PLAN_H
 #define BRIMTALLY_SIM_FAULT_PLAN_H
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -45,17 +46,18 @@ class FaultPlan {
   std::string noise_bytes(size_t count);
 
   void count(const std::string& kind) { ++counts_[kind]; }
-  std::string counts_json() const;
-  // The line's reply faults, every kind; a module's, only those it sets.
-  std::string settings_json() const;
-  std::string module_settings_json(const std::string& address) const;
+  uint64_t count_of(std::string_view kind) const;
 
- private:
   // Percentages by kind; "delay" holds milliseconds.
   using Settings = std::map<std::string, int, std::less<>>;
-
-  bool roll(int percent);
+  // What a reply of the module at `address` gets: its own setting of `kind`,
+  // else the line's.
   int setting(const std::string& address, std::string_view kind) const;
+  // The module's own settings; null when it has none.
+  const Settings* module_settings(const std::string& address) const;
+
+ private:
+  bool roll(int percent);
 
   std::mt19937_64 rng_;
   Settings line_;
@@ -64,6 +66,14 @@ class FaultPlan {
 };
 
 constexpr size_t kLongLineChars = 120;
+
+// The reply faults that take a percentage, and every kind counted, in the
+// order the control channel reports them.
+inline constexpr std::array<std::string_view, 6> kPercentFaults = {
+    "drop", "badsum", "badaddr", "truncate", "noise", "longline"};
+inline constexpr std::array<std::string_view, 12> kCountedFaults = {
+    "delay",    "drop",  "badsum", "badaddr", "truncate", "noise",
+    "longline", "burst", "flood",  "vanish",  "return",   "power_cycle"};
 
 }  // namespace sim
 

@@ -6,7 +6,6 @@
 #include <map>
 
 #include "frame_codec.h"
-#include "json_text.h"
 
 namespace sim {
 
@@ -24,15 +23,6 @@ std::optional<long> parse_number(std::string_view text) {
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
   if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return value;
-}
-
-std::string int_array(const int* values, size_t n) {
-  std::string out = "[";
-  for (size_t i = 0; i < n; ++i) {
-    if (i) out += ',';
-    out += std::to_string(values[i]);
-  }
-  return out + "]";
 }
 
 }  // namespace
@@ -184,48 +174,6 @@ std::optional<std::string> Module::set_field(std::string_view field, std::string
     return std::nullopt;
   }
   return "unknown field '" + std::string(field) + "'";
-}
-
-std::string Module::to_json() const {
-  std::string key_text(keys.begin(), keys.end());
-  std::string serial_hex;
-  for (uint8_t b : serial) serial_hex += hex_digits(b, 2);
-  std::string printed_list = "[";
-  for (size_t i = 0; i < printed.size(); ++i) {
-    if (i) printed_list += ',';
-    printed_list += json_string(printed[i]);
-  }
-  printed_list += "]";
-  std::string out = "{";
-  out += "\"address\":" + json_string(address);
-  out += ",\"name\":" + json_string(name);
-  out += ",\"config\":" + std::to_string(config);
-  out += ",\"serial\":" + json_string(serial_hex);
-  out += ",\"analog_in\":" + int_array(analog_in.data(), 6);
-  out += ",\"min\":" + int_array(min45.data(), 2);
-  out += ",\"max\":" + int_array(max45.data(), 2);
-  out += ",\"analog_out\":" + int_array(analog_out.data(), 2);
-  out += ",\"low_limit\":" + int_array(low_limit.data(), 6);
-  out += ",\"high_limit\":" + int_array(high_limit.data(), 6);
-  out += ",\"digital_in\":" + std::to_string(digital_in());
-  out += ",\"input_lines\":" + std::to_string(external_in);
-  out += ",\"digital_out\":" + std::to_string(digital_out);
-  out += ",\"direction\":" + std::to_string(direction);
-  out += ",\"debounce\":" + std::to_string(debounce);
-  out += ",\"pwm_period\":" + std::to_string(pwm_period);
-  out += ",\"pwm_percent\":" + std::to_string(pwm_percent);
-  out += ",\"frequency\":" + std::to_string(frequency);
-  out += ",\"totalizer\":" + std::to_string(totalizer);
-  out += ",\"keys\":" + json_string(key_text);
-  out += ",\"default_low\":" + int_array(default_low.data(), 6);
-  out += ",\"default_high\":" + int_array(default_high.data(), 6);
-  out += ",\"default_direction\":" + std::to_string(default_direction);
-  out += ",\"default_pwm_period\":" + std::to_string(default_pwm_period);
-  out += ",\"default_pwm_high\":" + std::to_string(default_pwm_high);
-  out += ",\"network_baud\":" + std::to_string(network_baud);
-  out += ",\"comm_delay_ms\":" + std::to_string(comm_delay_ms);
-  out += ",\"printed\":" + printed_list;
-  return out + "}";
 }
 
 }  // namespace sim

@@ -46,8 +46,6 @@ class Module {
   // Reading scaled to hundredths of a volt over a 0-5 V range.
   int volts(int channel) const { return analog_in[static_cast<size_t>(channel)] * 500 / 4095; }
 
-  std::string to_json() const;
-
   // Identity and configuration.
   std::string address;
   std::string name;

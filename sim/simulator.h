@@ -67,6 +67,7 @@ class Simulator {
   std::string control_fault(const std::string& kind, const std::string& arg);
   std::string control_module_fault(const std::string& args);
   std::string state_json() const;
+  std::string counts_json() const;
 
   Options opt_;
   std::vector<Module> modules_;
