@@ -4,8 +4,9 @@
 // characters; every console command must end with the prompt, and no other
 // console line may pass for a prompt, banner or configuration line.
 //
-// Input: flags (module count, stamp checksums), the modules' addresses, then
-// lines separated by CR as they arrive on the line.
+// Input: flags (module count, stamp checksums, read size), the modules'
+// addresses, then the bytes the host sends, which the simulator's line
+// assembly gathers into lines.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "frame_codec.h"
 #include "framed_protocol.h"
 #include "fuzz_input.h"
+#include "line_assembly.h"
 #include "module.h"
 
 namespace {
@@ -31,19 +33,19 @@ bool starts_with(const std::string& text, std::string_view prefix) {
 }
 
 void check_framed(std::string line, bool stamp, std::vector<sim::Module>& modules) {
-  if (stamp && line.size() >= 3) sim::stampChecksum(line);
-  const sim::FramedResult r = sim::handleFramed(line, modules);
+  if (stamp && line.size() >= 3) sim::stamp_checksum(line);
+  const sim::FramedResult r = sim::handle_framed(line, modules);
   if (r.outcome != sim::FramedOutcome::kReply) return;
   FUZZ_CHECK(r.module != nullptr);
   FUZZ_CHECK(r.reply.size() <= 99 && r.reply[0] == '$');
   FUZZ_CHECK(r.reply.find_first_of("\r\n") == std::string::npos);
-  FUZZ_CHECK(sim::frameChecksumValid(r.reply));
+  FUZZ_CHECK(sim::frame_checksum_valid(r.reply));
   FUZZ_CHECK(r.reply.compare(4, r.module->address.size(), r.module->address) == 0);
 }
 
 void check_console(const std::string& line, sim::Module& module) {
-  const sim::ConsoleReply reply = sim::runConsole(module, line);
-  FUZZ_CHECK(!reply.lines.empty() && reply.lines.back() == sim::promptLine(module));
+  const sim::ConsoleReply reply = sim::run_console(module, line);
+  FUZZ_CHECK(!reply.lines.empty() && reply.lines.back() == sim::prompt_line(module));
   for (size_t i = 0; i < reply.lines.size(); ++i) {
     const std::string& out = reply.lines[i];
     FUZZ_CHECK(out.find_first_of("\r\n") == std::string::npos);
@@ -67,21 +69,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     modules.emplace_back(valid_address(in.sized(19)), "BRIM", static_cast<uint16_t>(in.u16()));
   }
 
-  // Lines end at CR; a trailing LF belongs to the framed line end; lines over
-  // 120 characters are ignored as the module's receive buffer overflows.
+  // The rest arrives in reads of 512 bytes, or fewer as the flags' top bits
+  // say, and goes through the simulator's own line assembly.
   const std::string stream = in.rest();
-  size_t start = 0;
-  while (start < stream.size()) {
-    size_t end = stream.find('\r', start);
-    if (end == std::string::npos) end = stream.size();
-    std::string line = stream.substr(start, end - start);
-    start = end + 1;
-    while (!line.empty() && line.back() == '\n') line.pop_back();
-    if (line.size() > 120) continue;
-    if (!line.empty() && line[0] == '#') {
-      check_framed(line, stamp, modules);
-    } else {
-      check_console(line, modules.front());
+  const size_t read_size = size_t{512} >> (flags >> 5);
+  sim::LineAssembler assembler;
+  for (size_t at = 0; at < stream.size(); at += read_size) {
+    for (const sim::ReceivedLine& line : assembler.feed(stream.substr(at, read_size))) {
+      FUZZ_CHECK(line.raw.back() == '\r' && line.text.size() <= sim::kMaxInputLine);
+      FUZZ_CHECK(line.text.find_first_of("\r\b\x7f") == std::string::npos);
+      FUZZ_CHECK(line.text.empty() || line.text.back() != '\n');
+      if (line.overlong) continue;
+      if (line.framed()) {
+        check_framed(line.text, stamp, modules);
+      } else {
+        check_console(line.text, modules.front());
+      }
     }
   }
   return 0;

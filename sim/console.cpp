@@ -1,3 +1,4 @@
+// The console's commands and the lines they answer with.
 #include "console.h"
 
 #include <algorithm>
@@ -40,7 +41,7 @@ std::string execute(Module& m, std::string_view line, bool& renamed) {
   if (w.empty()) return {};
   const std::string cmd = upper(w[0]);
   const std::vector<std::string_view> args(w.begin() + 1, w.end());
-  auto hexArg = [&](size_t i, int maxDigits) { return parseHex(args[i], maxDigits); };
+  auto hex_arg = [&](size_t i, int max_digits) { return parse_hex(args[i], max_digits); };
 
   if (cmd == "A") {
     // The name is the rest of the line after "A ", blanks inside kept.
@@ -54,15 +55,15 @@ std::string execute(Module& m, std::string_view line, bool& renamed) {
         return kBadArgs;
     m.name = std::string(name);
     renamed = true;
-    return bannerLine(m);
+    return banner_line(m);
   }
   if (cmd == "QC") {
     if (!args.empty()) return kBadArgs;
-    return "C:" + hexDigits(m.config, 4);
+    return "C:" + hex_digits(m.config, 4);
   }
   if (cmd == "CO") {
     if (args.size() != 1) return kBadArgs;
-    const auto v = hexArg(0, 4);
+    const auto v = hex_arg(0, 4);
     if (!v) return kBadArgs;
     m.config = static_cast<uint16_t>(*v);
     return "OK";
@@ -71,34 +72,34 @@ std::string execute(Module& m, std::string_view line, bool& renamed) {
     if (args.size() != 3 || args[0].size() != 1 || args[0][0] < '0' || args[0][0] > '5')
       return kBadArgs;
     const int ch = args[0][0] - '0';
-    const auto lo = hexArg(1, 8);
-    const auto hi = hexArg(2, 8);
+    const auto lo = hex_arg(1, 8);
+    const auto hi = hex_arg(2, 8);
     if (!lo || !hi) return kBadArgs;
-    const auto max = static_cast<uint32_t>(Module::channelMax(ch));
+    const auto max = static_cast<uint32_t>(Module::channel_max(ch));
     if (*lo > max || *hi > max) return kRange;
     const auto idx = static_cast<size_t>(ch);
-    m.defaultLow_[idx] = m.lowLimit_[idx] = static_cast<int>(*lo);
-    m.defaultHigh_[idx] = m.highLimit_[idx] = static_cast<int>(*hi);
+    m.default_low[idx] = m.low_limit[idx] = static_cast<int>(*lo);
+    m.default_high[idx] = m.high_limit[idx] = static_cast<int>(*hi);
     return "OK";
   }
   if (cmd == "SP") {
     if (args.size() != 2) return kBadArgs;
-    const auto period = hexArg(0, 8);
-    const auto high = hexArg(1, 8);
+    const auto period = hex_arg(0, 8);
+    const auto high = hex_arg(1, 8);
     if (!period || !high) return kBadArgs;
     if (*period == 0 || *period > 0xFFFF || *high > *period) return kRange;
-    m.defaultPwmPeriod_ = static_cast<int>(*period);
-    m.defaultPwmHigh_ = static_cast<int>(*high);
-    m.pwmPeriod_ = m.defaultPwmPeriod_;
-    m.pwmPercent_ = m.defaultPwmHigh_ * 100 / m.defaultPwmPeriod_;
+    m.default_pwm_period = static_cast<int>(*period);
+    m.default_pwm_high = static_cast<int>(*high);
+    m.pwm_period = m.default_pwm_period;
+    m.pwm_percent = m.default_pwm_high * 100 / m.default_pwm_period;
     return "OK";
   }
   if (cmd == "SBD") {
     if (args.size() != 1) return kBadArgs;
-    const auto v = hexArg(0, 8);
+    const auto v = hex_arg(0, 8);
     if (!v) return kBadArgs;
     if (*v > 0xFF) return kRange;
-    m.defaultDirection_ = m.direction_ = static_cast<int>(*v);
+    m.default_direction = m.direction = static_cast<int>(*v);
     return "OK";
   }
   if (cmd == "CB") {
@@ -107,7 +108,7 @@ std::string execute(Module& m, std::string_view line, bool& renamed) {
         {"3", 300}, {"12", 1200}, {"24", 2400}, {"96", 9600}, {"19", 19200}, {"57", 57600}};
     for (const auto& [code, baud] : rates) {
       if (args[0] == code) {
-        m.networkBaud_ = baud;
+        m.network_baud = baud;
         return "OK";
       }
     }
@@ -115,10 +116,10 @@ std::string execute(Module& m, std::string_view line, bool& renamed) {
   }
   if (cmd == "CD") {
     if (args.size() != 1) return kBadArgs;
-    const auto v = hexArg(0, 8);
+    const auto v = hex_arg(0, 8);
     if (!v) return kBadArgs;
     if (*v > 0xFF) return kRange;
-    m.commDelayMs_ = static_cast<int>(*v);
+    m.comm_delay_ms = static_cast<int>(*v);
     return "OK";
   }
   return kUnknown;
@@ -127,19 +128,19 @@ std::string execute(Module& m, std::string_view line, bool& renamed) {
 }  // namespace
 
 // Short, so that it arrives within a 30 ms reply time-out even at 9600 baud.
-std::string bannerLine(const Module&) {
+std::string banner_line(const Module&) {
   return "Brimtally I/O V1.00";
 }
 
-std::string promptLine(const Module& m) {
+std::string prompt_line(const Module& m) {
   return m.name + ">";
 }
 
-ConsoleReply runConsole(Module& m, std::string_view line) {
+ConsoleReply run_console(Module& m, std::string_view line) {
   ConsoleReply reply;
   std::string result = execute(m, line, reply.renamed);
   if (!result.empty()) reply.lines.push_back(std::move(result));
-  reply.lines.push_back(promptLine(m));
+  reply.lines.push_back(prompt_line(m));
   return reply;
 }
 

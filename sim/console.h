@@ -1,4 +1,7 @@
-#pragma once
+// The module's plain-text console: its commands, banner and prompt.
+#ifndef BRIMTALLY_SIM_CONSOLE_H
+#define BRIMTALLY_SIM_CONSOLE_H
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,12 +18,14 @@ struct ConsoleReply {
   bool renamed = false;
 };
 
-ConsoleReply runConsole(Module& module, std::string_view line);
+ConsoleReply run_console(Module& module, std::string_view line);
 
 // The line the module sends at power-up and after a rename.
-std::string bannerLine(const Module& module);
-std::string promptLine(const Module& module);
+std::string banner_line(const Module& module);
+std::string prompt_line(const Module& module);
 
 constexpr size_t kMaxNameLength = 32;
 
 }  // namespace sim
+
+#endif  // BRIMTALLY_SIM_CONSOLE_H

@@ -1,3 +1,4 @@
+// The control socket: accepting clients, reading their lines, writing answers.
 #include "control_server.h"
 
 #include <fcntl.h>
@@ -68,7 +69,7 @@ bool ControlServer::open(const std::string& path, std::string& error) {
   return true;
 }
 
-void ControlServer::addPollFds(std::vector<pollfd>& fds) const {
+void ControlServer::add_poll_fds(std::vector<pollfd>& fds) const {
   if (listen_ < 0) return;
   fds.push_back({listen_, POLLIN, 0});
   for (const auto& c : clients_) {

@@ -1,4 +1,7 @@
-#pragma once
+// The control socket: one command per line in, one answer line out, per client.
+#ifndef BRIMTALLY_SIM_CONTROL_SERVER_H
+#define BRIMTALLY_SIM_CONTROL_SERVER_H
+
 #include <poll.h>
 
 #include <functional>
@@ -19,10 +22,10 @@ class ControlServer {
   ControlServer& operator=(const ControlServer&) = delete;
 
   bool open(const std::string& path, std::string& error);
-  bool isOpen() const { return listen_ >= 0; }
+  bool is_open() const { return listen_ >= 0; }
 
   // Adds the descriptors to watch; `service` then handles those that are ready.
-  void addPollFds(std::vector<pollfd>& fds) const;
+  void add_poll_fds(std::vector<pollfd>& fds) const;
   void service(const std::vector<pollfd>& fds, const Handler& handler);
 
  private:
@@ -40,3 +43,5 @@ class ControlServer {
 };
 
 }  // namespace sim
+
+#endif  // BRIMTALLY_SIM_CONTROL_SERVER_H

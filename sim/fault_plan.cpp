@@ -1,3 +1,4 @@
+// Reply faults: their settings, their dice and what they do to a reply.
 #include "fault_plan.h"
 
 #include <charconv>
@@ -7,12 +8,7 @@
 namespace sim {
 
 namespace {
-const char* const kPercentKinds[] = {"drop", "badsum", "badaddr", "truncate", "noise", "longline"};
-const char* const kAllCounted[] = {"delay",    "drop",   "badsum",   "badaddr",
-                                   "truncate", "noise",  "longline", "burst",
-                                   "flood",    "vanish", "return",   "power_cycle"};
-
-std::optional<int> parseInt(std::string_view text, int lo, int hi) {
+std::optional<int> parse_int(std::string_view text, int lo, int hi) {
   int v = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
   if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v < lo || v > hi)
@@ -21,9 +17,9 @@ std::optional<int> parseInt(std::string_view text, int lo, int hi) {
 }
 }  // namespace
 
-bool FaultPlan::isReplyFault(std::string_view kind) {
+bool FaultPlan::is_reply_fault(std::string_view kind) {
   if (kind == "delay") return true;
-  for (auto k : kPercentKinds)
+  for (auto k : kPercentFaults)
     if (kind == k) return true;
   return false;
 }
@@ -32,27 +28,27 @@ std::optional<std::string> FaultPlan::configure(std::string_view kind, std::stri
                                                 const std::string& address) {
   // A module keeps even a setting of 0, since it overrides the line's.
   Settings& target = address.empty() ? line_ : modules_[address];
-  const bool keepZero = !address.empty();
+  const bool keep_zero = !address.empty();
   if (kind == "off") {
     if (arg.empty()) {
       target.clear();
       return std::nullopt;
     }
-    if (!isReplyFault(arg)) return "unknown fault '" + std::string(arg) + "'";
+    if (!is_reply_fault(arg)) return "unknown fault '" + std::string(arg) + "'";
     if (const auto it = target.find(arg); it != target.end()) target.erase(it);
     return std::nullopt;
   }
   std::optional<int> value;
   if (kind == "delay") {
-    value = parseInt(arg, 0, 60000);
+    value = parse_int(arg, 0, 60000);
     if (!value) return "delay takes milliseconds, 0 to 60000";
-  } else if (!isReplyFault(kind)) {
+  } else if (!is_reply_fault(kind)) {
     return "unknown fault '" + std::string(kind) + "'";
   } else {
-    value = arg.empty() ? std::optional<int>(100) : parseInt(arg, 0, 100);
+    value = arg.empty() ? std::optional<int>(100) : parse_int(arg, 0, 100);
     if (!value) return std::string(kind) + " takes a percentage, 0 to 100";
   }
-  if (*value == 0 && !keepZero) {
+  if (*value == 0 && !keep_zero) {
     if (const auto it = target.find(kind); it != target.end()) target.erase(it);
   } else {
     target[std::string(kind)] = *value;
@@ -75,7 +71,7 @@ bool FaultPlan::roll(int percent) {
   return d(rng_) < percent;
 }
 
-std::string FaultPlan::noiseBytes(size_t count) {
+std::string FaultPlan::noise_bytes(size_t count) {
   std::uniform_int_distribution<int> d(1, 255);
   std::string out;
   while (out.size() < count) {
@@ -85,7 +81,7 @@ std::string FaultPlan::noiseBytes(size_t count) {
   return out;
 }
 
-ShapedReply FaultPlan::shape(std::string line, bool framed, std::string_view otherAddress,
+ShapedReply FaultPlan::shape(std::string line, bool framed, std::string_view other_address,
                              const std::string& address) {
   ShapedReply out;
   auto pct = [&](const char* kind) { return setting(address, kind); };
@@ -96,15 +92,15 @@ ShapedReply FaultPlan::shape(std::string line, bool framed, std::string_view oth
   }
   if (framed && roll(pct("badaddr"))) {
     // Same fields and a valid checksum, but another module's address.
-    const size_t addrEnd = line.find(' ', 4);
-    line = line.substr(0, 4) + std::string(otherAddress) +
-           (addrEnd == std::string::npos ? std::string() : line.substr(addrEnd));
-    stampChecksum(line);
+    const size_t addr_end = line.find(' ', 4);
+    line = line.substr(0, 4) + std::string(other_address) +
+           (addr_end == std::string::npos ? std::string() : line.substr(addr_end));
+    stamp_checksum(line);
     count("badaddr");
   }
   if (framed && roll(pct("badsum"))) {
-    const uint8_t wrong = static_cast<uint8_t>(frameChecksum(line) ^ 0x5A);
-    const std::string digits = hexDigits(wrong, 2);
+    const uint8_t wrong = static_cast<uint8_t>(frame_checksum(line) ^ 0x5A);
+    const std::string digits = hex_digits(wrong, 2);
     line[1] = digits[0];
     line[2] = digits[1];
     count("badsum");
@@ -120,45 +116,25 @@ ShapedReply FaultPlan::shape(std::string line, bool framed, std::string_view oth
   }
   if (roll(pct("noise"))) {
     std::uniform_int_distribution<size_t> n(4, 8);
-    line = noiseBytes(n(rng_)) + line;
+    line = noise_bytes(n(rng_)) + line;
     count("noise");
   }
-  if (const int delayMs = pct("delay"); delayMs > 0) {
-    out.delayNs = static_cast<int64_t>(delayMs) * 1'000'000;
+  if (const int delay_ms = pct("delay"); delay_ms > 0) {
+    out.delay_ns = static_cast<int64_t>(delay_ms) * 1'000'000;
     count("delay");
   }
   out.bytes = std::move(line) + "\r";
   return out;
 }
 
-std::string FaultPlan::countsJson() const {
-  std::string out = "{";
-  bool first = true;
-  for (auto k : kAllCounted) {
-    const auto it = counts_.find(k);
-    if (!first) out += ',';
-    first = false;
-    out += std::string("\"") + k + "\":" + std::to_string(it == counts_.end() ? 0 : it->second);
-  }
-  return out + "}";
+uint64_t FaultPlan::count_of(std::string_view kind) const {
+  const auto it = counts_.find(kind);
+  return it == counts_.end() ? 0 : it->second;
 }
 
-std::string FaultPlan::settingsJson() const {
-  std::string out = "{\"delay_ms\":" + std::to_string(setting("", "delay"));
-  for (auto k : kPercentKinds)
-    out += std::string(",\"") + k + "\":" + std::to_string(setting("", k));
-  return out + "}";
-}
-
-std::string FaultPlan::moduleSettingsJson(const std::string& address) const {
-  std::string out;
-  if (const auto m = modules_.find(address); m != modules_.end()) {
-    for (const auto& [kind, value] : m->second) {
-      out += (out.empty() ? "\"" : ",\"") + (kind == "delay" ? "delay_ms" : kind) +
-             "\":" + std::to_string(value);
-    }
-  }
-  return "{" + out + "}";
+const FaultPlan::Settings* FaultPlan::module_settings(const std::string& address) const {
+  const auto m = modules_.find(address);
+  return m == modules_.end() ? nullptr : &m->second;
 }
 
 }  // namespace sim

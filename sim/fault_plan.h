@@ -1,4 +1,8 @@
-#pragma once
+// Reply faults, fault counters and the seeded random source behind them.
+#ifndef BRIMTALLY_SIM_FAULT_PLAN_H
+#define BRIMTALLY_SIM_FAULT_PLAN_H
+
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -12,7 +16,7 @@ namespace sim {
 struct ShapedReply {
   bool dropped = false;
   std::string bytes;  // including the line end
-  int64_t delayNs = 0;
+  int64_t delay_ns = 0;
 };
 
 // Faults that act on replies with a given probability, the one-shot fault
@@ -30,29 +34,30 @@ class FaultPlan {
   // `address`, or the whole line when it is empty. Returns an error text.
   std::optional<std::string> configure(std::string_view kind, std::string_view arg,
                                        const std::string& address = "");
-  static bool isReplyFault(std::string_view kind);
+  static bool is_reply_fault(std::string_view kind);
 
   // `line` without its CR, sent by the module at `address`. Framed replies
   // may also get a wrong checksum or address; console lines only the faults
   // that make sense for plain text.
-  ShapedReply shape(std::string line, bool framed, std::string_view otherAddress,
+  ShapedReply shape(std::string line, bool framed, std::string_view other_address,
                     const std::string& address);
 
   // Random noise bytes: never CR or LF, so they join the next line.
-  std::string noiseBytes(size_t count);
+  std::string noise_bytes(size_t count);
 
   void count(const std::string& kind) { ++counts_[kind]; }
-  std::string countsJson() const;
-  // The line's reply faults, every kind; a module's, only those it sets.
-  std::string settingsJson() const;
-  std::string moduleSettingsJson(const std::string& address) const;
+  uint64_t count_of(std::string_view kind) const;
 
- private:
   // Percentages by kind; "delay" holds milliseconds.
   using Settings = std::map<std::string, int, std::less<>>;
-
-  bool roll(int percent);
+  // What a reply of the module at `address` gets: its own setting of `kind`,
+  // else the line's.
   int setting(const std::string& address, std::string_view kind) const;
+  // The module's own settings; null when it has none.
+  const Settings* module_settings(const std::string& address) const;
+
+ private:
+  bool roll(int percent);
 
   std::mt19937_64 rng_;
   Settings line_;
@@ -62,4 +67,14 @@ class FaultPlan {
 
 constexpr size_t kLongLineChars = 120;
 
+// The reply faults that take a percentage, and every kind counted, in the
+// order the control channel reports them.
+inline constexpr std::array<std::string_view, 6> kPercentFaults = {
+    "drop", "badsum", "badaddr", "truncate", "noise", "longline"};
+inline constexpr std::array<std::string_view, 12> kCountedFaults = {
+    "delay",    "drop",  "badsum", "badaddr", "truncate", "noise",
+    "longline", "burst", "flood",  "vanish",  "return",   "power_cycle"};
+
 }  // namespace sim
+
+#endif  // BRIMTALLY_SIM_FAULT_PLAN_H

@@ -1,3 +1,4 @@
+// Checksums and hexadecimal fields of framed lines.
 #include "frame_codec.h"
 
 namespace sim {
@@ -5,7 +6,7 @@ namespace sim {
 namespace {
 constexpr char kDigits[] = "0123456789ABCDEF";
 
-int hexValue(char c) {
+int hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -13,7 +14,7 @@ int hexValue(char c) {
 }
 }  // namespace
 
-uint8_t frameChecksum(std::string_view line) {
+uint8_t frame_checksum(std::string_view line) {
   unsigned sum = 0;
   for (size_t i = 0; i < line.size(); ++i) {
     const char c = line[i];
@@ -23,15 +24,15 @@ uint8_t frameChecksum(std::string_view line) {
   return static_cast<uint8_t>((256 - sum % 256) % 256);
 }
 
-bool frameChecksumValid(std::string_view line) {
+bool frame_checksum_valid(std::string_view line) {
   if (line.size() < 3) return false;
-  const int hi = hexValue(line[1]);
-  const int lo = hexValue(line[2]);
+  const int hi = hex_value(line[1]);
+  const int lo = hex_value(line[2]);
   if (hi < 0 || lo < 0) return false;
-  return frameChecksum(line) == hi * 16 + lo;
+  return frame_checksum(line) == hi * 16 + lo;
 }
 
-std::string hexDigits(uint32_t value, int width) {
+std::string hex_digits(uint32_t value, int width) {
   std::string out(static_cast<size_t>(width), '0');
   for (int i = width - 1; i >= 0; --i) {
     out[static_cast<size_t>(i)] = kDigits[value & 0xF];
@@ -40,7 +41,7 @@ std::string hexDigits(uint32_t value, int width) {
   return out;
 }
 
-std::string hexPlain(uint32_t value) {
+std::string hex_plain(uint32_t value) {
   std::string out;
   do {
     out.insert(out.begin(), kDigits[value & 0xF]);
@@ -49,29 +50,29 @@ std::string hexPlain(uint32_t value) {
   return out;
 }
 
-std::optional<uint32_t> parseHex(std::string_view text, int maxDigits) {
-  if (text.empty() || text.size() > static_cast<size_t>(maxDigits)) return std::nullopt;
+std::optional<uint32_t> parse_hex(std::string_view text, int max_digits) {
+  if (text.empty() || text.size() > static_cast<size_t>(max_digits)) return std::nullopt;
   uint32_t value = 0;
   for (char c : text) {
-    const int v = hexValue(c);
+    const int v = hex_value(c);
     if (v < 0) return std::nullopt;
     value = value * 16 + static_cast<uint32_t>(v);
   }
   return value;
 }
 
-void stampChecksum(std::string& line) {
+void stamp_checksum(std::string& line) {
   if (line.size() < 3) return;
-  const std::string cs = hexDigits(frameChecksum(line), 2);
+  const std::string cs = hex_digits(frame_checksum(line), 2);
   line[1] = cs[0];
   line[2] = cs[1];
 }
 
-std::string buildReply(std::string_view address, std::string_view body) {
+std::string build_reply(std::string_view address, std::string_view body) {
   std::string line = "$00 ";
   line += address;
   line += body;
-  stampChecksum(line);
+  stamp_checksum(line);
   return line;
 }
 

@@ -1,3 +1,4 @@
+// Framed queries and settings, acted on for the addressed module.
 #include "framed_protocol.h"
 
 #include <optional>
@@ -12,7 +13,7 @@ namespace {
 constexpr size_t kMaxReplyChars = 99;
 constexpr size_t kMaxPrinterLines = 16;
 
-std::vector<std::string_view> splitBlanks(std::string_view text) {
+std::vector<std::string_view> split_blanks(std::string_view text) {
   std::vector<std::string_view> parts;
   size_t i = 0;
   while (i < text.size()) {
@@ -25,89 +26,89 @@ std::vector<std::string_view> splitBlanks(std::string_view text) {
 }
 
 std::string field(const char* tag, uint32_t value, int width) {
-  return std::string(" ") + tag + ":" + hexDigits(value, width);
+  return std::string(" ") + tag + ":" + hex_digits(value, width);
 }
 
-std::string analogFields(const Module& m) {
+std::string analog_fields(const Module& m) {
   std::string out;
   for (int ch = 0; ch < 6; ++ch) {
     const std::string tag = "A" + std::to_string(ch);
-    out += field(tag.c_str(), static_cast<uint32_t>(m.analogIn_[static_cast<size_t>(ch)]),
+    out += field(tag.c_str(), static_cast<uint32_t>(m.analog_in[static_cast<size_t>(ch)]),
                  ch >= 4 ? 3 : 2);
   }
   return out;
 }
 
-std::string minMaxFields(const Module& m) {
+std::string min_max_fields(const Module& m) {
   std::string out;
   for (int i = 0; i < 2; ++i) {
     const auto idx = static_cast<size_t>(i);
-    out += field(i == 0 ? "A4" : "A5", static_cast<uint32_t>(m.analogIn_[4 + idx]), 3);
+    out += field(i == 0 ? "A4" : "A5", static_cast<uint32_t>(m.analog_in[4 + idx]), 3);
     out += field("V", static_cast<uint32_t>(m.volts(4 + i)), 3);
-    out += field("X", static_cast<uint32_t>(m.max45_[idx]), 3);
-    out += field("N", static_cast<uint32_t>(m.min45_[idx]), 3);
+    out += field("X", static_cast<uint32_t>(m.max45[idx]), 3);
+    out += field("N", static_cast<uint32_t>(m.min45[idx]), 3);
   }
   return out;
 }
 
-std::string serialField(const Module& m) {
+std::string serial_field(const Module& m) {
   // Eight groups, each followed by its separator.
   std::string out = " S:";
-  for (uint8_t b : m.serial) out += hexDigits(b, 2) + " ";
+  for (uint8_t b : m.serial) out += hex_digits(b, 2) + " ";
   return out;
 }
 
-std::optional<std::vector<uint32_t>> hexArgs(const std::vector<std::string_view>& args,
-                                             size_t count, int maxDigits) {
+std::optional<std::vector<uint32_t>> hex_args(const std::vector<std::string_view>& args,
+                                              size_t count, int max_digits) {
   if (args.size() != count) return std::nullopt;
   std::vector<uint32_t> values;
   for (auto a : args) {
-    const auto v = parseHex(a, maxDigits);
+    const auto v = parse_hex(a, max_digits);
     if (!v) return std::nullopt;
     values.push_back(*v);
   }
   return values;
 }
 
-bool applySetting(Module& m, std::string_view cmd, const std::vector<std::string_view>& args) {
+bool apply_setting(Module& m, std::string_view cmd, const std::vector<std::string_view>& args) {
   if (cmd == "SD") {
-    const auto v = hexArgs(args, 2, 3);
+    const auto v = hex_args(args, 2, 3);
     if (!v) return false;
-    m.analogOut_ = {static_cast<int>((*v)[0]), static_cast<int>((*v)[1])};
+    m.analog_out = {static_cast<int>((*v)[0]), static_cast<int>((*v)[1])};
     return true;
   }
   if (cmd == "SL") {
     if (args.size() != 3) return false;
-    const auto ch = parseHex(args[0], 1);
+    const auto ch = parse_hex(args[0], 1);
     if (!ch || *ch > 5) return false;
     const int width = *ch >= 4 ? 3 : 2;
-    const auto lo = parseHex(args[1], width);
-    const auto hi = parseHex(args[2], width);
+    const auto lo = parse_hex(args[1], width);
+    const auto hi = parse_hex(args[2], width);
     if (!lo || !hi) return false;
-    m.lowLimit_[*ch] = static_cast<int>(*lo);
-    m.highLimit_[*ch] = static_cast<int>(*hi);
+    m.low_limit[*ch] = static_cast<int>(*lo);
+    m.high_limit[*ch] = static_cast<int>(*hi);
     return true;
   }
   if (cmd == "SO" || cmd == "SB" || cmd == "ST") {
-    const auto v = hexArgs(args, 1, 2);
+    const auto v = hex_args(args, 1, 2);
     if (!v) return false;
-    int& slot = cmd == "SO" ? m.digitalOut_ : cmd == "SB" ? m.direction_ : m.debounce_;
+    int& slot = cmd == "SO" ? m.digital_out : cmd == "SB" ? m.direction : m.debounce;
     slot = static_cast<int>((*v)[0]);
     return true;
   }
   if (cmd == "SP") {
-    const auto v = hexArgs(args, 2, 4);
+    const auto v = hex_args(args, 2, 4);
     if (!v) return false;
-    m.pwmPeriod_ = static_cast<int>((*v)[0]);
-    m.pwmPercent_ = static_cast<int>((*v)[1]);
+    m.pwm_period = static_cast<int>((*v)[0]);
+    m.pwm_percent = static_cast<int>((*v)[1]);
     return true;
   }
   if (cmd == "RM" || cmd == "RT") {
     if (!args.empty()) return false;
     if (cmd == "RM") {
-      m.resetMinMax();
+      m.reset_min_max();
     } else {
-      m.resetTotalizer();
+      m.reset_totalizer();
     }
     return true;
   }
@@ -116,50 +117,50 @@ bool applySetting(Module& m, std::string_view cmd, const std::vector<std::string
 
 }  // namespace
 
-std::string queryBody(Module& m, std::string_view cmd) {
-  if (cmd == "QA") return analogFields(m);
+std::string query_body(Module& m, std::string_view cmd) {
+  if (cmd == "QA") return analog_fields(m);
   if (cmd == "QM") {
-    std::string body = minMaxFields(m);
-    if (m.config & 0x20) m.resetMinMax();  // "clear min/max after query"
+    std::string body = min_max_fields(m);
+    if (m.config & 0x20) m.reset_min_max();  // "clear min/max after query"
     return body;
   }
   if (cmd == "QD") {
-    return field("D0", static_cast<uint32_t>(m.analogOut_[0]), 3) +
-           field("D1", static_cast<uint32_t>(m.analogOut_[1]), 3);
+    return field("D0", static_cast<uint32_t>(m.analog_out[0]), 3) +
+           field("D1", static_cast<uint32_t>(m.analog_out[1]), 3);
   }
-  if (cmd == "QI") return field("I", static_cast<uint32_t>(m.digitalIn()), 2);
-  if (cmd == "QO") return field("O", static_cast<uint32_t>(m.digitalOut_), 2);
-  if (cmd == "QB") return field("B", static_cast<uint32_t>(m.direction_), 2);
+  if (cmd == "QI") return field("I", static_cast<uint32_t>(m.digital_in()), 2);
+  if (cmd == "QO") return field("O", static_cast<uint32_t>(m.digital_out), 2);
+  if (cmd == "QB") return field("B", static_cast<uint32_t>(m.direction), 2);
   if (cmd == "QC") return field("C", m.config, 4);
-  if (cmd == "QF") return field("F", static_cast<uint32_t>(m.frequency_), 4);
-  if (cmd == "QT") return field("T", m.totalizer_, 6);
-  if (cmd == "QS") return serialField(m);
+  if (cmd == "QF") return field("F", static_cast<uint32_t>(m.frequency), 4);
+  if (cmd == "QT") return field("T", m.totalizer, 6);
+  if (cmd == "QS") return serial_field(m);
   if (cmd == "QE") {
     // Everything but the serial number and min/max, which have their own
     // queries: all of it would not fit one line. "C:" ends a reader's scan,
     // so it comes last.
-    return analogFields(m) + field("D0", static_cast<uint32_t>(m.analogOut_[0]), 3) +
-           field("D1", static_cast<uint32_t>(m.analogOut_[1]), 3) +
-           field("I", static_cast<uint32_t>(m.digitalIn()), 2) +
-           field("O", static_cast<uint32_t>(m.digitalOut_), 2) +
-           field("B", static_cast<uint32_t>(m.direction_), 2) +
-           field("F", static_cast<uint32_t>(m.frequency_), 4) + field("T", m.totalizer_, 6) +
+    return analog_fields(m) + field("D0", static_cast<uint32_t>(m.analog_out[0]), 3) +
+           field("D1", static_cast<uint32_t>(m.analog_out[1]), 3) +
+           field("I", static_cast<uint32_t>(m.digital_in()), 2) +
+           field("O", static_cast<uint32_t>(m.digital_out), 2) +
+           field("B", static_cast<uint32_t>(m.direction), 2) +
+           field("F", static_cast<uint32_t>(m.frequency), 4) + field("T", m.totalizer, 6) +
            field("C", m.config, 4);
   }
   return {};
 }
 
-FramedResult handleFramed(std::string_view line, std::vector<Module>& modules) {
+FramedResult handle_framed(std::string_view line, std::vector<Module>& modules) {
   FramedResult result;
   if (line.size() < 4 || line[0] != '#') return result;
-  if (!frameChecksumValid(line)) {
+  if (!frame_checksum_valid(line)) {
     result.outcome = FramedOutcome::kBadChecksum;
     return result;
   }
   // Position 3 separates the checksum from the address.
   std::string_view rest = line.substr(4);
-  const size_t addrEnd = rest.find(' ');
-  const std::string_view address = rest.substr(0, addrEnd);
+  const size_t addr_end = rest.find(' ');
+  const std::string_view address = rest.substr(0, addr_end);
   for (auto& m : modules) {
     if (m.address == address) result.module = &m;
   }
@@ -168,17 +169,17 @@ FramedResult handleFramed(std::string_view line, std::vector<Module>& modules) {
     return result;
   }
   Module& m = *result.module;
-  rest = addrEnd == std::string_view::npos ? std::string_view{} : rest.substr(addrEnd + 1);
+  rest = addr_end == std::string_view::npos ? std::string_view{} : rest.substr(addr_end + 1);
 
   if (rest.substr(0, 2) == "S=") {
     std::string text(rest.substr(2));
-    m.printed_.push_back(text);
-    if (m.printed_.size() > kMaxPrinterLines) m.printed_.erase(m.printed_.begin());
+    m.printed.push_back(text);
+    if (m.printed.size() > kMaxPrinterLines) m.printed.erase(m.printed.begin());
     result.printed = std::move(text);
     result.outcome = FramedOutcome::kActed;
     return result;
   }
-  auto parts = splitBlanks(rest);
+  auto parts = split_blanks(rest);
   if (parts.empty()) return result;
   const std::string_view cmd = parts.front();
   parts.erase(parts.begin());
@@ -187,28 +188,28 @@ FramedResult handleFramed(std::string_view line, std::vector<Module>& modules) {
     if (!parts.empty()) return result;
     // Keys follow a blank, which a key reader keeps as a key of its own; at
     // most 18 go in one reply so that blank and keys fit a 19-key field.
-    const std::string keys = m.takeKeys(18);
-    result.reply = buildReply(m.address, keys.empty() ? std::string() : " " + keys);
+    const std::string keys = m.take_keys(18);
+    result.reply = build_reply(m.address, keys.empty() ? std::string() : " " + keys);
     result.outcome = FramedOutcome::kReply;
     return result;
   }
   if (cmd.size() == 2 && cmd[0] == 'Q') {
     if (!parts.empty()) return result;
-    std::string body = queryBody(m, cmd);
+    std::string body = query_body(m, cmd);
     if (body.empty()) return result;
-    std::string reply = buildReply(m.address, body);
+    std::string reply = build_reply(m.address, body);
     if (reply.size() > kMaxReplyChars) {
       // Long addresses: drop the blanks between fields, which no reader needs.
       std::string packed;
       for (char c : body)
         if (c != ' ' || cmd == "QS") packed += c;
-      reply = buildReply(m.address, packed);
+      reply = build_reply(m.address, packed);
     }
     result.reply = std::move(reply);
     result.outcome = FramedOutcome::kReply;
     return result;
   }
-  if (applySetting(m, cmd, parts)) result.outcome = FramedOutcome::kActed;
+  if (apply_setting(m, cmd, parts)) result.outcome = FramedOutcome::kActed;
   return result;
 }
 

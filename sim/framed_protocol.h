@@ -1,4 +1,7 @@
-#pragma once
+// The framed protocol: what a module does with a "#" line and what it replies.
+#ifndef BRIMTALLY_SIM_FRAMED_PROTOCOL_H
+#define BRIMTALLY_SIM_FRAMED_PROTOCOL_H
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,11 +27,13 @@ struct FramedResult {
 };
 
 // Acts on a line that starts with "#" and ends before its LF CR.
-FramedResult handleFramed(std::string_view line, std::vector<Module>& modules);
+FramedResult handle_framed(std::string_view line, std::vector<Module>& modules);
 
 // The reply fields of a query, as the module would send them after its
 // address (each field preceded by a blank). Exposed for the "$" layout rule
 // of long addresses.
-std::string queryBody(Module& module, std::string_view command);
+std::string query_body(Module& module, std::string_view command);
 
 }  // namespace sim
+
+#endif  // BRIMTALLY_SIM_FRAMED_PROTOCOL_H

@@ -1,3 +1,4 @@
+// The line trace, written one stamped line at a time.
 #include "line_log.h"
 
 #include <cerrno>
@@ -5,7 +6,7 @@
 
 namespace sim {
 
-std::string escapeBytes(std::string_view text) {
+std::string escape_bytes(std::string_view text) {
   std::string out;
   for (char c : text) {
     const auto u = static_cast<unsigned char>(c);
@@ -39,11 +40,11 @@ bool LineLog::open(const std::string& path, std::string& error) {
   return true;
 }
 
-void LineLog::write(int64_t timeNs, std::string_view direction, std::string_view text) {
+void LineLog::write(int64_t time_ns, std::string_view direction, std::string_view text) {
   if (!file_) return;
-  std::fprintf(file_, "%lld.%06lld %-5.*s %s\n", static_cast<long long>(timeNs / 1'000'000'000),
-               static_cast<long long>(timeNs % 1'000'000'000 / 1000),
-               static_cast<int>(direction.size()), direction.data(), escapeBytes(text).c_str());
+  std::fprintf(file_, "%lld.%06lld %-5.*s %s\n", static_cast<long long>(time_ns / 1'000'000'000),
+               static_cast<long long>(time_ns % 1'000'000'000 / 1000),
+               static_cast<int>(direction.size()), direction.data(), escape_bytes(text).c_str());
   std::fflush(file_);
 }
 

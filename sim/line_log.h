@@ -1,4 +1,7 @@
-#pragma once
+// The optional trace of every line in and out and of each event.
+#ifndef BRIMTALLY_SIM_LINE_LOG_H
+#define BRIMTALLY_SIM_LINE_LOG_H
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -20,13 +23,15 @@ class LineLog {
   LineLog& operator=(const LineLog&) = delete;
 
   bool open(const std::string& path, std::string& error);
-  void write(int64_t timeNs, std::string_view direction, std::string_view text);
+  void write(int64_t time_ns, std::string_view direction, std::string_view text);
   bool enabled() const { return file_ != nullptr; }
 
  private:
   std::FILE* file_ = nullptr;
 };
 
-std::string escapeBytes(std::string_view text);
+std::string escape_bytes(std::string_view text);
 
 }  // namespace sim
+
+#endif  // BRIMTALLY_SIM_LINE_LOG_H

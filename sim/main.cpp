@@ -7,10 +7,10 @@
 
 int main(int argc, char** argv) {
   standard_streams::guard();
-  sim::ParseResult parsed = sim::parseOptions(argc, argv);
+  sim::ParseResult parsed = sim::parse_options(argc, argv);
   if (!parsed.options) {
-    std::fputs(parsed.message.c_str(), parsed.exitCode == 0 ? stdout : stderr);
-    return parsed.exitCode;
+    std::fputs(parsed.message.c_str(), parsed.exit_code == 0 ? stdout : stderr);
+    return parsed.exit_code;
   }
   sim::Simulator simulator(std::move(*parsed.options));
   std::string error;
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "brimtally-sim: %s\n", error.c_str());
     return 1;
   }
-  std::printf("%s\n", simulator.devicePath().c_str());
+  std::printf("%s\n", simulator.device_path().c_str());
   std::fflush(stdout);
   return simulator.run();
 }

@@ -1,3 +1,4 @@
+// Command-line parsing and the help text.
 #include "options.h"
 
 #include <charconv>
@@ -146,7 +147,7 @@ Exit status: 0 stopped (SIGINT, SIGTERM or quit), 1 runtime failure,
 2 bad command line.
 )";
 
-std::optional<long> parseLong(std::string_view text, long lo, long hi) {
+std::optional<long> parse_long(std::string_view text, long lo, long hi) {
   long v = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
   if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v < lo || v > hi)
@@ -154,7 +155,7 @@ std::optional<long> parseLong(std::string_view text, long lo, long hi) {
   return v;
 }
 
-bool validAddress(std::string_view a) {
+bool valid_address(std::string_view a) {
   if (a.size() > 19) return false;
   for (char c : a) {
     if (c <= ' ' || c > '~' || c == '#' || c == '$') return false;
@@ -164,37 +165,37 @@ bool validAddress(std::string_view a) {
 
 }  // namespace
 
-const char* helpText() {
+const char* help_text() {
   return kHelp;
 }
 
-ParseResult parseOptions(int argc, char** argv) {
+ParseResult parse_options(int argc, char** argv) {
   ParseResult r;
   Options o;
   auto fail = [&r](const std::string& msg) {
-    r.exitCode = 2;
+    r.exit_code = 2;
     r.message = "brimtally-sim: " + msg + "\nTry 'brimtally-sim --help' for more information.\n";
     return r;
   };
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
-    bool hasValue = false;
+    bool has_value = false;
     if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
       value = arg.substr(eq + 1);
       arg.resize(eq);
-      hasValue = true;
+      has_value = true;
     }
     if (arg == "--help" || arg == "-h") {
       r.message = kHelp;
       return r;
     }
-    if (arg == "--no-banner" && !hasValue) {
+    if (arg == "--no-banner" && !has_value) {
       o.banner = false;
       continue;
     }
-    if (arg == "--die-with-parent" && !hasValue) {
-      o.dieWithParent = true;
+    if (arg == "--die-with-parent" && !has_value) {
+      o.die_with_parent = true;
       continue;
     }
     if (arg == "--version") {
@@ -207,12 +208,12 @@ ParseResult parseOptions(int argc, char** argv) {
     bool known = false;
     for (auto k : kTakesValue) known = known || arg == k;
     if (!known) return fail("unknown option '" + arg + "'");
-    if (!hasValue) {
+    if (!has_value) {
       if (i + 1 >= argc) return fail(arg + " needs a value");
       value = argv[++i];
     }
     if (arg == "--address") {
-      if (!validAddress(value)) {
+      if (!valid_address(value)) {
         return fail("--address '" + value +
                     "': 0 to 19 printable characters without blanks, '#' or '$'");
       }
@@ -223,7 +224,7 @@ ParseResult parseOptions(int argc, char** argv) {
       if (value.size() > 32) return fail("--name: at most 32 characters");
       o.name = value;
     } else if (arg == "--config") {
-      const auto v = parseHex(value, 4);
+      const auto v = parse_hex(value, 4);
       if (!v) return fail("--config '" + value + "': expected 1 to 4 hexadecimal digits");
       o.config = static_cast<uint16_t>(*v);
     } else if (arg == "--set") {
@@ -231,23 +232,23 @@ ParseResult parseOptions(int argc, char** argv) {
       if (eq == std::string::npos) return fail("--set '" + value + "': expected FIELD=VALUE");
       o.sets.emplace_back(value.substr(0, eq), value.substr(eq + 1));
     } else if (arg == "--link") {
-      o.linkPath = value;
+      o.link_path = value;
     } else if (arg == "--control") {
-      o.controlPath = value;
+      o.control_path = value;
     } else if (arg == "--log") {
-      o.logPath = value;
+      o.log_path = value;
     } else if (arg == "--printer") {
-      o.printerPath = value;
+      o.printer_path = value;
     } else if (arg == "--baud") {
-      const auto v = parseLong(value, 50, 4'000'000);
+      const auto v = parse_long(value, 50, 4'000'000);
       if (!v) return fail("--baud '" + value + "': expected a rate from 50 to 4000000");
       o.baud = *v;
     } else if (arg == "--seed") {
-      const auto v = parseLong(value, 0, std::numeric_limits<long>::max());
+      const auto v = parse_long(value, 0, std::numeric_limits<long>::max());
       if (!v) return fail("--seed '" + value + "': expected a whole number");
       o.seed = static_cast<uint64_t>(*v);
     } else if (arg == "--drift") {
-      const auto v = parseLong(value, 0, 4095);
+      const auto v = parse_long(value, 0, 4095);
       if (!v) return fail("--drift '" + value + "': expected 0 to 4095");
       o.drift = static_cast<int>(*v);
     } else if (arg == "--delay" || arg == "--drop" || arg == "--fault") {
@@ -269,7 +270,7 @@ ParseResult parseOptions(int argc, char** argv) {
         kind = spec.substr(0, eq);
         farg = eq == std::string::npos ? "" : spec.substr(eq + 1);
       }
-      if (!FaultPlan::isReplyFault(kind)) {
+      if (!FaultPlan::is_reply_fault(kind)) {
         return fail("--fault '" + kind + "': not a reply fault (see FAULTS in --help)");
       }
       FaultPlan probe(0);

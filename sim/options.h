@@ -1,4 +1,7 @@
-#pragma once
+// The simulator's command line: its options, their checks and the help text.
+#ifndef BRIMTALLY_SIM_OPTIONS_H
+#define BRIMTALLY_SIM_OPTIONS_H
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,25 +22,27 @@ struct Options {
   uint16_t config = 0x02CF;
   std::vector<std::pair<std::string, std::string>> sets;  // FIELD, VALUE
   std::vector<FaultOption> faults;
-  std::string linkPath;
-  std::string controlPath;
-  std::string logPath;
-  std::string printerPath;
+  std::string link_path;
+  std::string control_path;
+  std::string log_path;
+  std::string printer_path;
   long baud = 0;  // 0: unpaced
   uint64_t seed = 1;
   int drift = 2;
-  int tickMs = 100;
-  bool banner = true;          // banner and prompt at start-up
-  bool dieWithParent = false;  // stop when the process that started us ends
+  int tick_ms = 100;
+  bool banner = true;            // banner and prompt at start-up
+  bool die_with_parent = false;  // stop when the process that started us ends
 };
 
 struct ParseResult {
-  std::optional<Options> options;  // empty: exit with `exitCode`
-  int exitCode = 0;
+  std::optional<Options> options;  // empty: exit with `exit_code`
+  int exit_code = 0;
   std::string message;  // for stdout (help) or stderr (errors)
 };
 
-ParseResult parseOptions(int argc, char** argv);
-const char* helpText();
+ParseResult parse_options(int argc, char** argv);
+const char* help_text();
 
 }  // namespace sim
+
+#endif  // BRIMTALLY_SIM_OPTIONS_H

@@ -1,3 +1,4 @@
+// The output queue: pacing bytes onto the device.
 #include "output_queue.h"
 
 #include <unistd.h>
@@ -7,11 +8,11 @@
 
 namespace sim {
 
-bool OutputQueue::push(std::string bytes, int64_t earliestNs) {
+bool OutputQueue::push(std::string bytes, int64_t earliest_ns) {
   if (bytes.empty()) return true;
   if (queued_ + bytes.size() > kMaxQueued) return false;
   queued_ += bytes.size();
-  items_.push_back(Item{std::move(bytes), earliestNs});
+  items_.push_back(Item{std::move(bytes), earliest_ns});
   return true;
 }
 
@@ -23,24 +24,24 @@ void OutputQueue::clear() {
 OutputQueue::Progress OutputQueue::pump(
     int fd, int64_t now, const std::function<void(const std::string&, int64_t)>& done) {
   Progress p;
-  const int64_t charNs = charTimeNs();
+  const int64_t char_ns = char_time_ns();
   while (!items_.empty()) {
     Item& it = items_.front();
-    if (it.startNs < 0) it.startNs = std::max({now, it.earliestNs, lineFreeNs_});
-    if (now < it.startNs) {
-      p.wakeAtNs = it.startNs;
+    if (it.start_ns < 0) it.start_ns = std::max({now, it.earliest_ns, line_free_ns_});
+    if (now < it.start_ns) {
+      p.wake_at_ns = it.start_ns;
       return p;
     }
     // Characters whose transmission has finished by now.
     size_t due = it.bytes.size();
-    if (charNs > 0) {
-      due = std::min(it.bytes.size(), static_cast<size_t>((now - it.startNs) / charNs));
+    if (char_ns > 0) {
+      due = std::min(it.bytes.size(), static_cast<size_t>((now - it.start_ns) / char_ns));
     }
     if (due > it.written) {
       const ssize_t n = ::write(fd, it.bytes.data() + it.written, due - it.written);
       if (n < 0) {
         if (errno == EAGAIN || errno == EINTR) {
-          p.waitWritable = errno == EAGAIN;
+          p.wait_writable = errno == EAGAIN;
           return p;
         }
         p.failed = true;
@@ -48,16 +49,16 @@ OutputQueue::Progress OutputQueue::pump(
       }
       it.written += static_cast<size_t>(n);
       if (it.written < due) {
-        p.waitWritable = true;
+        p.wait_writable = true;
         return p;
       }
     }
     if (it.written < it.bytes.size()) {
-      p.wakeAtNs = it.startNs + static_cast<int64_t>(it.written + 1) * charNs;
+      p.wake_at_ns = it.start_ns + static_cast<int64_t>(it.written + 1) * char_ns;
       return p;
     }
-    lineFreeNs_ = it.startNs + static_cast<int64_t>(it.bytes.size()) * charNs;
-    if (charNs == 0) lineFreeNs_ = now;
+    line_free_ns_ = it.start_ns + static_cast<int64_t>(it.bytes.size()) * char_ns;
+    if (char_ns == 0) line_free_ns_ = now;
     done(it.bytes, now);
     queued_ -= it.bytes.size();
     items_.pop_front();

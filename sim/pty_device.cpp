@@ -1,3 +1,4 @@
+// The pseudo-terminal, its link and the claim on the link.
 #include "pty_device.h"
 
 #include <fcntl.h>
@@ -18,28 +19,29 @@
 
 namespace sim {
 
-bool placeLink(const std::string& linkPath, const std::string& target, std::string& error) {
+bool place_link(const std::string& link_path, const std::string& target, std::string& error) {
   struct stat st {};
-  if (lstat(linkPath.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
-    error = "--link " + linkPath + ": exists and is not a symbolic link; not replacing it";
+  if (lstat(link_path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+    error = "--link " + link_path + ": exists and is not a symbolic link; not replacing it";
     return false;
   }
-  const std::string tmp = linkPath + ".tmp" + std::to_string(getpid());
+  const std::string tmp = link_path + ".tmp" + std::to_string(getpid());
   ::unlink(tmp.c_str());
-  if (::symlink(target.c_str(), tmp.c_str()) != 0 || ::rename(tmp.c_str(), linkPath.c_str()) != 0) {
-    error = "--link " + linkPath + ": " + std::strerror(errno);
+  if (::symlink(target.c_str(), tmp.c_str()) != 0 ||
+      ::rename(tmp.c_str(), link_path.c_str()) != 0) {
+    error = "--link " + link_path + ": " + std::strerror(errno);
     ::unlink(tmp.c_str());
     return false;
   }
   return true;
 }
 
-int claimLink(const std::string& linkPath, std::string& error) {
+int claim_link(const std::string& link_path, std::string& error) {
   // An abstract UNIX socket named after the link's absolute path: no file
   // is left behind, and a simulator that crashed holds nothing.
-  const auto slash = linkPath.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : linkPath.substr(0, slash + 1);
-  std::string name = linkPath.substr(slash == std::string::npos ? 0 : slash + 1);
+  const auto slash = link_path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : link_path.substr(0, slash + 1);
+  std::string name = link_path.substr(slash == std::string::npos ? 0 : slash + 1);
   if (char* real = ::realpath(dir.c_str(), nullptr)) {
     name = std::string(real) + "/" + name;
     std::free(real);
@@ -58,21 +60,21 @@ int claimLink(const std::string& linkPath, std::string& error) {
   if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0) return fd;
   const int err = errno;
   if (fd >= 0) ::close(fd);
-  error = "--link " + linkPath + ": " +
+  error = "--link " + link_path + ": " +
           (err == EADDRINUSE ? "another simulator is running with this link; stop it or choose "
                                "another path"
                              : std::string(std::strerror(err)));
   return -1;
 }
 
-void removeLink(const std::string& linkPath, const std::string& target) {
+void remove_link(const std::string& link_path, const std::string& target) {
   std::vector<char> buf(4096);
-  const ssize_t n = ::readlink(linkPath.c_str(), buf.data(), buf.size() - 1);
+  const ssize_t n = ::readlink(link_path.c_str(), buf.data(), buf.size() - 1);
   if (n < 0) return;
-  if (std::string(buf.data(), static_cast<size_t>(n)) == target) ::unlink(linkPath.c_str());
+  if (std::string(buf.data(), static_cast<size_t>(n)) == target) ::unlink(link_path.c_str());
 }
 
-bool PtyDevice::open(const std::string& linkPath, std::string& error) {
+bool PtyDevice::open(const std::string& link_path, std::string& error) {
   close();
   const int m = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (m < 0 || ::grantpt(m) != 0 || ::unlockpt(m) != 0) {
@@ -99,12 +101,12 @@ bool PtyDevice::open(const std::string& linkPath, std::string& error) {
     ::cfsetspeed(&tio, B9600);
     ::tcsetattr(s, TCSANOW, &tio);
   }
-  if (!linkPath.empty() && claim_ < 0 && (claim_ = claimLink(linkPath, error)) < 0) {
+  if (!link_path.empty() && claim_ < 0 && (claim_ = claim_link(link_path, error)) < 0) {
     ::close(s);
     ::close(m);
     return false;
   }
-  if (!linkPath.empty() && !placeLink(linkPath, path, error)) {
+  if (!link_path.empty() && !place_link(link_path, path, error)) {
     ::close(s);
     ::close(m);
     return false;
@@ -117,11 +119,11 @@ bool PtyDevice::open(const std::string& linkPath, std::string& error) {
   master_ = m;
   slave_ = s;
   path_ = path;
-  link_ = linkPath;
+  link_ = link_path;
   return true;
 }
 
-void PtyDevice::onFarSideClosed() {
+void PtyDevice::on_far_side_closed() {
   char buf[4096];
   while (::read(watch_, buf, sizeof buf) > 0) {
   }
@@ -138,7 +140,7 @@ PtyDevice::~PtyDevice() {
 void PtyDevice::close() {
   if (watch_ >= 0) ::close(watch_);
   watch_ = -1;
-  if (!link_.empty()) removeLink(link_, path_);
+  if (!link_.empty()) remove_link(link_, path_);
   if (slave_ >= 0) ::close(slave_);
   if (master_ >= 0) ::close(master_);
   slave_ = master_ = -1;
