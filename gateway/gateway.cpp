@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "discovery.h"
+#include "topic_grammar.h"
+
 namespace gateway {
 
 namespace {
@@ -12,14 +15,13 @@ namespace {
 // Paho's connect time-out, the look at what failed, and some slack: an
 // attempt that has said nothing by then is stuck.
 constexpr auto kAttemptBound = std::chrono::seconds(20);
-constexpr const char* kHomeAssistantStatus = "homeassistant/status";
 
 LinkOptions link_options(const Config& config, const std::string& line_topic,
                          const std::string& password) {
   LinkOptions options;
   options.client_id = client_id(config);
   options.will_topic = line_topic + "/state";
-  options.subscriptions = {line_topic + "/+/set/+", line_topic + "/+/get"};
+  options.subscriptions = request_filters(line_topic);
   if (config.mqtt.homeassistant) options.subscriptions.push_back(kHomeAssistantStatus);
   options.password = password;
   return options;

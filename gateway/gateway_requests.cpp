@@ -1,6 +1,7 @@
 // Requests from the broker: gets and settings, checked before anything goes
 // on the line, queued per module, and answered on the module's response
 // topic and the requester's own.
+#include "discovery.h"
 #include "gateway.h"
 #include "status_words.h"
 #include "topic_grammar.h"
@@ -11,7 +12,6 @@ namespace {
 
 constexpr size_t kLargestPayload = 4096;
 constexpr size_t kLargestCorrelation = 4096;
-constexpr const char* kHomeAssistantStatus = "homeassistant/status";
 
 // Why the requester's MQTT 5 response topic or correlation data cannot be
 // used; "" when they can.

@@ -21,6 +21,10 @@ RequestTopic parse_request_topic(const std::string& line_topic, const std::strin
   return out;
 }
 
+std::vector<std::string> request_filters(const std::string& line_topic) {
+  return {line_topic + "/+/set/+", line_topic + "/+/get"};
+}
+
 bool mqtt_utf8(const std::string& text) {
   for (size_t i = 0; i < text.size();) {
     const auto byte = static_cast<uint8_t>(text[i]);

@@ -7,6 +7,7 @@
 #define BRIMTALLY_GATEWAY_TOPIC_GRAMMAR_H
 
 #include <string>
+#include <vector>
 
 namespace gateway {
 
@@ -18,6 +19,8 @@ struct RequestTopic {
 };
 
 RequestTopic parse_request_topic(const std::string& line_topic, const std::string& topic);
+// The subscriptions that bring in every request topic of the line.
+std::vector<std::string> request_filters(const std::string& line_topic);
 
 // The longest topic the gateway publishes to on a requester's behalf.
 inline constexpr size_t kLongestResponseTopic = 4096;
