@@ -31,28 +31,33 @@ class Gateway {
   int run();
 
  private:
-  // The loop and the broker (gateway.cpp).
+  // The loop and its wake-ups (gateway.cpp).
   void handle(const Letter& letter);
-  void on_connected(bool resumed);
-  void on_broker_ended(const Letter& letter);
-  void connect_broker();
-  void tell_status();
   bool settings_turn(Clock::time_point now) const;
   Clock::time_point next_wake(Clock::time_point now) const;
 
-  // Requests from the broker (gateway_requests.cpp).
+  // The broker's connection events (gateway_broker.cpp).
+  void connect_broker();
+  void on_connected(bool resumed);
+  void on_broker_ended(const Letter& letter);
+  void tell_status();
+
+  // Requests from the broker: gets, and settings with read-back
+  // (gateway_requests.cpp).
   void handle_message(const Letter& letter);
   void handle_get(ModuleState& module, const SetRequest& request);
+  void answer_get(ModuleState& module, int16_t status, const std::string& text);
   void apply(PendingSet& pending);
   void answer(const std::string& topic, const SetRequest& request, int status,
               const std::string& text, const cli::Json& confirmed = cli::Json());
   ModuleState* find_module(const std::string& name);
 
-  // The line and what is published of it (gateway_polling.cpp).
+  // The line: the port, its loss, and polls (gateway_polling.cpp).
   void open_port();
   void lose_port(const std::string& why);
   void poll(ModuleState& module);
-  void answer_get(ModuleState& module, int16_t status, const std::string& text);
+
+  // What is published of the line (gateway_publishing.cpp).
   void publish_state(ModuleState& module, bool force);
   void publish_availability(const ModuleState& module);
   void publish_discovery();

@@ -107,6 +107,16 @@ void Gateway::handle_get(ModuleState& module, const SetRequest& request) {
   module.next_due = Clock::now();
 }
 
+void Gateway::answer_get(ModuleState& module, int16_t status, const std::string& text) {
+  module.get_asked = false;
+  const std::string body = status == BT_OK ? module.state().dump()
+                                           : cli::Json{{"status", status}, {"text", text}}.dump();
+  for (const Requester& requester : module.get_requesters) {
+    link_.publish(requester.topic, body, false, requester.correlation);
+  }
+  module.get_requesters.clear();
+}
+
 void Gateway::answer(const std::string& topic, const SetRequest& request, int status,
                      const std::string& text, const cli::Json& confirmed) {
   const std::string body = response(request, status, text, confirmed);
