@@ -52,8 +52,7 @@ Gateway::Gateway(const Config& config, const std::string& password, Mailbox& mai
 
 int Gateway::run() {
   const auto start = Clock::now();
-  window_start_ = start;
-  diagnostics_due_ = start + kDiagnosticsEvery;
+  diagnostics_.start(start);
   connect_broker();
   open_port();
   notify_.ready("connecting to the broker " + config_.mqtt.broker);
@@ -80,7 +79,7 @@ int Gateway::run() {
           [](const ModuleState& a, const ModuleState& b) { return a.next_due < b.next_due; });
       if (due != modules_.end() && due->next_due <= after) poll(*due);
     }
-    if (Clock::now() >= diagnostics_due_) publish_diagnostics();
+    if (Clock::now() >= diagnostics_.due()) publish_diagnostics();
   }
   notify_.stopping();
   log_.info("stopping: " + line_topic_ + "/state goes offline");
@@ -102,7 +101,7 @@ bool Gateway::settings_turn(Clock::time_point now) const {
 }
 
 Clock::time_point Gateway::next_wake(Clock::time_point now) const {
-  Clock::time_point wake = std::min(now + notify_.longest_sleep(), diagnostics_due_);
+  Clock::time_point wake = std::min(now + notify_.longest_sleep(), diagnostics_.due());
   if (broker_.state() == BrokerSession::State::kWaiting) wake = std::min(wake, broker_.retry_at());
   if (!port_.is_open()) return std::min(wake, port_retry_at_);
   if (!settings_.empty()) return now;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "broker_session.h"
+#include "diagnostics.h"
 #include "event_log.h"
 #include "gateway_config.h"
 #include "line_port.h"
@@ -21,8 +22,6 @@
 #include "settings_queue.h"
 
 namespace gateway {
-
-inline constexpr auto kDiagnosticsEvery = std::chrono::seconds(10);
 
 class Gateway {
  public:
@@ -79,19 +78,10 @@ class Gateway {
   bool stopping_ = false;
   BrokerSession broker_;
   std::string broker_trouble_;  // why the broker is not connected, for STATUS=
-  bool ever_connected_ = false;
-  bool ever_opened_ = false;
   Backoff port_backoff_{std::chrono::milliseconds(500), std::chrono::seconds(10)};
   Clock::time_point port_retry_at_{};
 
-  // Diagnostics: counts since start, and times over the current window.
-  uint64_t broker_reconnects_ = 0;
-  uint64_t port_reconnects_ = 0;
-  Clock::time_point window_start_;
-  Clock::duration busy_{};
-  Clock::duration cycle_sum_{};
-  uint64_t cycles_ = 0;
-  Clock::time_point diagnostics_due_;
+  Diagnostics diagnostics_;
 };
 
 // The client id of a line's gateway on this host: unique per line and host,

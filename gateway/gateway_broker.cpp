@@ -71,8 +71,7 @@ void Gateway::on_broker_ended(const Letter& letter) {
 void Gateway::on_connected(bool resumed) {
   broker_.up(Clock::now());
   link_.up();
-  if (ever_connected_) ++broker_reconnects_;
-  ever_connected_ = true;
+  diagnostics_.broker_connected();
   const std::string connected = "connected to the broker " + config_.mqtt.broker + " as " +
                                 line_topic_ + (resumed ? " (session resumed)" : "");
   if (!log_.cleared("broker", connected)) log_.info(connected);

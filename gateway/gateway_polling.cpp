@@ -13,8 +13,7 @@ void Gateway::open_port() {
     return;
   }
   port_backoff_.reset();
-  if (ever_opened_) ++port_reconnects_;
-  ever_opened_ = true;
+  diagnostics_.port_opened();
   log_.cleared("port", port_.label() + ": open again");
   const Clock::time_point now = Clock::now();
   for (ModuleState& module : modules_) module.next_due = now;
@@ -43,10 +42,7 @@ void Gateway::lose_port(const std::string& why) {
 
 void Gateway::poll(ModuleState& module) {
   const Clock::time_point start = Clock::now();
-  if (module.last_start != Clock::time_point{}) {
-    cycle_sum_ += start - module.last_start;
-    ++cycles_;
-  }
+  diagnostics_.poll_started(module.last_start, start);
   module.last_start = start;
   // Polls keep their phase: one that a setting made late does not push every
   // later one back, so a module's polls stay an interval apart give or take
@@ -69,7 +65,7 @@ void Gateway::poll(ModuleState& module) {
     values.update(cli::record_fields(record, query->fields));
   }
   const auto read_at = std::chrono::system_clock::now();
-  busy_ += Clock::now() - start;
+  diagnostics_.busy(Clock::now() - start);
   module.last_poll = utc_time(read_at);
   ++module.polls;
   const std::string key = "module " + module.config.name;

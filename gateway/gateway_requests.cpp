@@ -141,7 +141,7 @@ void Gateway::apply(PendingSet& pending) {
   const Clock::time_point start = Clock::now();
   const int16_t status =
       port_.set(request.entry, request.values, request.text, module.config.address, record);
-  busy_ += Clock::now() - start;
+  diagnostics_.busy(Clock::now() - start);
   if (status != BT_OK) {
     answer(topic, request, status, cli::status_words(status) + "; nothing confirmed");
     if (port_.device_gone()) lose_port("the device stopped working while sending a setting");
