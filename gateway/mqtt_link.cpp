@@ -46,6 +46,7 @@ bool login_refusal(int code) {
 
 }  // namespace
 
+// The link's workings, in Paho's types; the header says what each member does.
 class MqttLink::Paho : private mqtt::iaction_listener {
  public:
   Paho(const MqttConfig& config, LinkOptions options, Mailbox& mailbox);
