@@ -11,6 +11,9 @@
 
 namespace gateway {
 
+// Home Assistant announces its start here: discovery goes out again then.
+inline constexpr const char* kHomeAssistantStatus = "homeassistant/status";
+
 struct DiscoveryMessage {
   std::string topic;
   cli::Json config;

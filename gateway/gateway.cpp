@@ -1,9 +1,13 @@
+// The loop: it sleeps until a letter arrives or something is due, then takes
+// one step on the line (a reopening, a setting or a poll) at a time.
 #include "gateway.h"
 
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
+
+#include "discovery.h"
+#include "topic_grammar.h"
 
 namespace gateway {
 
@@ -12,23 +16,16 @@ namespace {
 // Paho's connect time-out, the look at what failed, and some slack: an
 // attempt that has said nothing by then is stuck.
 constexpr auto kAttemptBound = std::chrono::seconds(20);
-constexpr const char* kHomeAssistantStatus = "homeassistant/status";
 
 LinkOptions link_options(const Config& config, const std::string& line_topic,
                          const std::string& password) {
   LinkOptions options;
   options.client_id = client_id(config);
   options.will_topic = line_topic + "/state";
-  options.subscriptions = {line_topic + "/+/set/+", line_topic + "/+/get"};
+  options.subscriptions = request_filters(line_topic);
   if (config.mqtt.homeassistant) options.subscriptions.push_back(kHomeAssistantStatus);
   options.password = password;
   return options;
-}
-
-std::string seconds_text(std::chrono::milliseconds wait) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g s", static_cast<double>(wait.count()) / 1000);
-  return text;
 }
 
 }  // namespace
@@ -55,8 +52,7 @@ Gateway::Gateway(const Config& config, const std::string& password, Mailbox& mai
 
 int Gateway::run() {
   const auto start = Clock::now();
-  window_start_ = start;
-  diagnostics_due_ = start + kDiagnosticsEvery;
+  diagnostics_.start(start);
   connect_broker();
   open_port();
   notify_.ready("connecting to the broker " + config_.mqtt.broker);
@@ -83,7 +79,7 @@ int Gateway::run() {
           [](const ModuleState& a, const ModuleState& b) { return a.next_due < b.next_due; });
       if (due != modules_.end() && due->next_due <= after) poll(*due);
     }
-    if (Clock::now() >= diagnostics_due_) publish_diagnostics();
+    if (Clock::now() >= diagnostics_.due()) publish_diagnostics();
   }
   notify_.stopping();
   log_.info("stopping: " + line_topic_ + "/state goes offline");
@@ -105,7 +101,7 @@ bool Gateway::settings_turn(Clock::time_point now) const {
 }
 
 Clock::time_point Gateway::next_wake(Clock::time_point now) const {
-  Clock::time_point wake = std::min(now + notify_.longest_sleep(), diagnostics_due_);
+  Clock::time_point wake = std::min(now + notify_.longest_sleep(), diagnostics_.due());
   if (broker_.state() == BrokerSession::State::kWaiting) wake = std::min(wake, broker_.retry_at());
   if (!port_.is_open()) return std::min(wake, port_retry_at_);
   if (!settings_.empty()) return now;
@@ -137,80 +133,6 @@ void Gateway::handle(const Letter& letter) {
       }
       return;
   }
-}
-
-void Gateway::connect_broker() {
-  broker_.attempting(Clock::now());
-  link_.connect();
-}
-
-void Gateway::tell_status() {
-  const std::string line = std::to_string(modules_.size()) + " module(s) on " + port_.label() +
-                           (port_.is_open() ? "" : " (port not open)");
-  if (broker_.connected()) {
-    notify_.status("connected to " + config_.mqtt.broker + "; polling " + line);
-  } else {
-    notify_.status("reconnecting to " + config_.mqtt.broker + " (" + broker_trouble_ +
-                   "); polling " + line);
-  }
-}
-
-void Gateway::on_broker_ended(const Letter& letter) {
-  const bool lost = letter.kind == Letter::Kind::kConnectionLost;
-  link_.down();
-  const std::chrono::milliseconds wait = broker_.ended(Clock::now(), letter.login_refused);
-  broker_trouble_ = letter.text;
-  std::string message;
-  if (letter.login_refused) {
-    message = "the broker " + config_.mqtt.broker + " refused the login" +
-              (config_.mqtt.username.empty() ? std::string()
-                                             : " of user \"" + config_.mqtt.username + "\"") +
-              " (" + letter.text +
-              "): check username, password_file and the broker's users; retrying every 30 s "
-              "to 5 min, since only a fix on either side helps";
-  } else if (lost) {
-    message = "lost the broker " + config_.mqtt.broker + ": " + letter.text;
-    // A broker may drop a client without saying why, as mosquitto does when
-    // another client takes its session.
-    if (letter.code == 0 || letter.code == 0x8E) {
-      message += letter.code == 0
-                     ? " (the broker went away, the network failed, or another client "
-                       "connected with this gateway's client id " +
-                           client_id_ + ")"
-                     : "; another client connected with this gateway's client id " + client_id_;
-    }
-    message += "; reconnecting in " + seconds_text(wait);
-  } else if (letter.code == 1 && letter.text.find("3.1.1") != std::string::npos) {
-    message = letter.text;
-  } else {
-    message = "cannot connect to the broker " + config_.mqtt.broker + ": " + letter.text +
-              "; retrying with backoff (0.5 s, doubling to 30 s)";
-  }
-  // Said once: a broker that stays away is not news again until it is back.
-  log_.fault("broker", message);
-  tell_status();
-}
-
-void Gateway::on_connected(bool resumed) {
-  broker_.up(Clock::now());
-  link_.up();
-  if (ever_connected_) ++broker_reconnects_;
-  ever_connected_ = true;
-  const std::string connected = "connected to the broker " + config_.mqtt.broker + " as " +
-                                line_topic_ + (resumed ? " (session resumed)" : "");
-  if (!log_.cleared("broker", connected)) log_.info(connected);
-  tell_status();
-  link_.subscribe();
-  // A broker without persistence has lost everything retained: all again.
-  link_.publish(line_topic_ + "/state", "online", true);
-  for (ModuleState& module : modules_) {
-    publish_availability(module);
-    if (!module.values.is_null()) publish_state(module, true);
-  }
-  if (config_.mqtt.homeassistant) publish_discovery();
-  publish_diagnostics();
-  // Then the responses that fell due while we were away.
-  link_.send_kept();
 }
 
 }  // namespace gateway

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "broker_session.h"
+#include "diagnostics.h"
 #include "event_log.h"
 #include "gateway_config.h"
 #include "line_port.h"
@@ -22,8 +23,6 @@
 
 namespace gateway {
 
-inline constexpr auto kDiagnosticsEvery = std::chrono::seconds(10);
-
 class Gateway {
  public:
   Gateway(const Config& config, const std::string& password, Mailbox& mailbox);
@@ -31,28 +30,33 @@ class Gateway {
   int run();
 
  private:
-  // The loop and the broker (gateway.cpp).
+  // The loop and its wake-ups (gateway.cpp).
   void handle(const Letter& letter);
-  void on_connected(bool resumed);
-  void on_broker_ended(const Letter& letter);
-  void connect_broker();
-  void tell_status();
   bool settings_turn(Clock::time_point now) const;
   Clock::time_point next_wake(Clock::time_point now) const;
 
-  // Requests from the broker (gateway_requests.cpp).
+  // The broker's connection events (gateway_broker.cpp).
+  void connect_broker();
+  void on_connected(bool resumed);
+  void on_broker_ended(const Letter& letter);
+  void tell_status();
+
+  // Requests from the broker: gets, and settings with read-back
+  // (gateway_requests.cpp).
   void handle_message(const Letter& letter);
   void handle_get(ModuleState& module, const SetRequest& request);
+  void answer_get(ModuleState& module, int16_t status, const std::string& text);
   void apply(PendingSet& pending);
   void answer(const std::string& topic, const SetRequest& request, int status,
               const std::string& text, const cli::Json& confirmed = cli::Json());
   ModuleState* find_module(const std::string& name);
 
-  // The line and what is published of it (gateway_polling.cpp).
+  // The line: the port, its loss, and polls (gateway_polling.cpp).
   void open_port();
   void lose_port(const std::string& why);
   void poll(ModuleState& module);
-  void answer_get(ModuleState& module, int16_t status, const std::string& text);
+
+  // What is published of the line (gateway_publishing.cpp).
   void publish_state(ModuleState& module, bool force);
   void publish_availability(const ModuleState& module);
   void publish_discovery();
@@ -74,19 +78,10 @@ class Gateway {
   bool stopping_ = false;
   BrokerSession broker_;
   std::string broker_trouble_;  // why the broker is not connected, for STATUS=
-  bool ever_connected_ = false;
-  bool ever_opened_ = false;
   Backoff port_backoff_{std::chrono::milliseconds(500), std::chrono::seconds(10)};
   Clock::time_point port_retry_at_{};
 
-  // Diagnostics: counts since start, and times over the current window.
-  uint64_t broker_reconnects_ = 0;
-  uint64_t port_reconnects_ = 0;
-  Clock::time_point window_start_;
-  Clock::duration busy_{};
-  Clock::duration cycle_sum_{};
-  uint64_t cycles_ = 0;
-  Clock::time_point diagnostics_due_;
+  Diagnostics diagnostics_;
 };
 
 // The client id of a line's gateway on this host: unique per line and host,

@@ -14,6 +14,7 @@
 #include "module_address.h"
 #include "queries.h"
 #include "session.h"
+#include "topic_grammar.h"
 
 namespace gateway {
 
@@ -116,12 +117,6 @@ bool valid_address(const std::string& address) {
   if (address.empty() || address.size() > 19) return false;
   return std::all_of(address.begin(), address.end(),
                      [](char c) { return c > ' ' && c <= '~' && c != '#' && c != '$'; });
-}
-
-bool valid_base_topic(const std::string& topic) {
-  if (topic.empty() || topic.front() == '/' || topic.back() == '/') return false;
-  if (topic.find("//") != std::string::npos) return false;
-  return topic.find_first_of("+#") == std::string::npos && topic.find('\0') == std::string::npos;
 }
 
 // A file the gateway will read: named in the fault when it cannot be.

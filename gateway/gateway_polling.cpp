@@ -1,18 +1,9 @@
-// The line: opening and losing the port, polling the modules, and what is
-// published of them: state, availability, discovery and diagnostics.
-#include "discovery.h"
+// The line: opening and losing the port, polling the modules, and whether
+// each answers.
 #include "gateway.h"
 #include "status_words.h"
 
 namespace gateway {
-
-namespace {
-
-double seconds(Clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
-
-}  // namespace
 
 void Gateway::open_port() {
   const std::string why = port_.open();
@@ -22,8 +13,7 @@ void Gateway::open_port() {
     return;
   }
   port_backoff_.reset();
-  if (ever_opened_) ++port_reconnects_;
-  ever_opened_ = true;
+  diagnostics_.port_opened();
   log_.cleared("port", port_.label() + ": open again");
   const Clock::time_point now = Clock::now();
   for (ModuleState& module : modules_) module.next_due = now;
@@ -50,22 +40,9 @@ void Gateway::lose_port(const std::string& why) {
   tell_status();
 }
 
-void Gateway::answer_get(ModuleState& module, int16_t status, const std::string& text) {
-  module.get_asked = false;
-  const std::string body = status == BT_OK ? module.state().dump()
-                                           : cli::Json{{"status", status}, {"text", text}}.dump();
-  for (const Requester& requester : module.get_requesters) {
-    link_.publish(requester.topic, body, false, requester.correlation);
-  }
-  module.get_requesters.clear();
-}
-
 void Gateway::poll(ModuleState& module) {
   const Clock::time_point start = Clock::now();
-  if (module.last_start != Clock::time_point{}) {
-    cycle_sum_ += start - module.last_start;
-    ++cycles_;
-  }
+  diagnostics_.poll_started(module.last_start, start);
   module.last_start = start;
   // Polls keep their phase: one that a setting made late does not push every
   // later one back, so a module's polls stay an interval apart give or take
@@ -88,7 +65,7 @@ void Gateway::poll(ModuleState& module) {
     values.update(cli::record_fields(record, query->fields));
   }
   const auto read_at = std::chrono::system_clock::now();
-  busy_ += Clock::now() - start;
+  diagnostics_.busy(Clock::now() - start);
   module.last_poll = utc_time(read_at);
   ++module.polls;
   const std::string key = "module " + module.config.name;
@@ -121,61 +98,6 @@ void Gateway::poll(ModuleState& module) {
     module.online = true;
     publish_availability(module);
   }
-}
-
-void Gateway::publish_state(ModuleState& module, bool force) {
-  const Clock::time_point now = Clock::now();
-  const bool stale =
-      now - module.published_at >= std::chrono::duration<double>(config_.mqtt.refresh);
-  if (!force && !stale && module.values == module.published) return;
-  link_.publish(module.topic, module.state().dump(), true);
-  module.published = module.values;
-  module.published_at = now;
-}
-
-void Gateway::publish_availability(const ModuleState& module) {
-  link_.publish(module.topic + "/availability", module.online ? "online" : "offline", true);
-}
-
-void Gateway::publish_discovery() {
-  for (const ModuleState& module : modules_) {
-    for (const DiscoveryMessage& message : discovery_messages(
-             config_.mqtt.base_topic, config_.line.name, module.config.name, module.fields)) {
-      link_.publish(message.topic, message.config.dump(), true);
-    }
-  }
-}
-
-void Gateway::publish_diagnostics() {
-  const Clock::time_point now = Clock::now();
-  log_.summarize_refusals();
-  cli::Json modules = cli::Json::object();
-  for (const ModuleState& module : modules_) {
-    modules[module.config.name] = {
-        {"polls", module.polls},
-        {"failed", module.failed},
-        {"online", module.online},
-        {"last_poll", module.last_poll.empty() ? cli::Json() : cli::Json(module.last_poll)}};
-  }
-  const double window = seconds(now - window_start_);
-  // The mean time between two polls of one module over the window.
-  cli::Json cycle;
-  if (cycles_ > 0) cycle = seconds(cycle_sum_) * 1000 / static_cast<double>(cycles_);
-  cli::Json body = {{"time", utc_time(std::chrono::system_clock::now())},
-                    {"port", port_.label()},
-                    {"port_open", port_.is_open()},
-                    {"cycle_ms", cycle},
-                    {"busy", window > 0 ? std::min(1.0, seconds(busy_) / window) : 0.0},
-                    {"broker_reconnects", broker_reconnects_},
-                    {"port_reconnects", port_reconnects_},
-                    {"responses_dropped", link_.dropped()},
-                    {"modules", modules}};
-  link_.publish(line_topic_ + "/diagnostics", body.dump(), true);
-  window_start_ = now;
-  busy_ = {};
-  cycle_sum_ = {};
-  cycles_ = 0;
-  diagnostics_due_ = now + kDiagnosticsEvery;
 }
 
 }  // namespace gateway

@@ -1,6 +1,7 @@
 // Requests from the broker: gets and settings, checked before anything goes
 // on the line, queued per module, and answered on the module's response
 // topic and the requester's own.
+#include "discovery.h"
 #include "gateway.h"
 #include "status_words.h"
 #include "topic_grammar.h"
@@ -11,7 +12,6 @@ namespace {
 
 constexpr size_t kLargestPayload = 4096;
 constexpr size_t kLargestCorrelation = 4096;
-constexpr const char* kHomeAssistantStatus = "homeassistant/status";
 
 // Why the requester's MQTT 5 response topic or correlation data cannot be
 // used; "" when they can.
@@ -107,6 +107,16 @@ void Gateway::handle_get(ModuleState& module, const SetRequest& request) {
   module.next_due = Clock::now();
 }
 
+void Gateway::answer_get(ModuleState& module, int16_t status, const std::string& text) {
+  module.get_asked = false;
+  const std::string body = status == BT_OK ? module.state().dump()
+                                           : cli::Json{{"status", status}, {"text", text}}.dump();
+  for (const Requester& requester : module.get_requesters) {
+    link_.publish(requester.topic, body, false, requester.correlation);
+  }
+  module.get_requesters.clear();
+}
+
 void Gateway::answer(const std::string& topic, const SetRequest& request, int status,
                      const std::string& text, const cli::Json& confirmed) {
   const std::string body = response(request, status, text, confirmed);
@@ -131,7 +141,7 @@ void Gateway::apply(PendingSet& pending) {
   const Clock::time_point start = Clock::now();
   const int16_t status =
       port_.set(request.entry, request.values, request.text, module.config.address, record);
-  busy_ += Clock::now() - start;
+  diagnostics_.busy(Clock::now() - start);
   if (status != BT_OK) {
     answer(topic, request, status, cli::status_words(status) + "; nothing confirmed");
     if (port_.device_gone()) lose_port("the device stopped working while sending a setting");

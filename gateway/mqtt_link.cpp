@@ -1,8 +1,13 @@
 #include "mqtt_link.h"
 
+#include <mqtt/async_client.h>
+
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <deque>
 
+#include "broker_address.h"
 #include "broker_probe.h"
 
 namespace gateway {
@@ -41,7 +46,50 @@ bool login_refusal(int code) {
 
 }  // namespace
 
-MqttLink::MqttLink(const MqttConfig& config, LinkOptions options, Mailbox& mailbox)
+// The link's workings, in Paho's types; the header says what each member does.
+class MqttLink::Paho : private mqtt::iaction_listener {
+ public:
+  Paho(const MqttConfig& config, LinkOptions options, Mailbox& mailbox);
+  ~Paho() override;
+
+  void connect();
+  void subscribe();
+  bool connected() const { return connected_; }
+  void up() { connected_ = true; }
+  void down() { connected_ = false; }
+  void publish(const std::string& topic, const std::string& payload, bool retained,
+               const std::string& correlation);
+  void send_kept();
+  uint64_t dropped() const { return dropped_; }
+  void close_with(const std::string& topic, const std::string& payload);
+
+ private:
+  struct Kept {
+    std::string topic, payload, correlation;
+    mqtt::delivery_token_ptr token;  // null: not sent yet
+  };
+
+  void on_success(const mqtt::token& token) override;
+  void on_failure(const mqtt::token& token) override;
+  void make_client();  // replaces the client, ending its threads
+  void keep(Kept kept);
+  // Drops what the broker has acknowledged.
+  void prune();
+
+  MqttConfig config_;
+  BrokerAddress address_;
+  LinkOptions options_;
+  Mailbox& mailbox_;
+
+  int version_ = MQTTVERSION_5;  // 3.1.1 once a broker refused 5
+  bool attempted_ = false;
+  std::unique_ptr<mqtt::async_client> client_;
+  std::atomic<bool> connected_{false};
+  std::deque<Kept> kept_;  // main thread only
+  uint64_t dropped_ = 0;
+};
+
+MqttLink::Paho::Paho(const MqttConfig& config, LinkOptions options, Mailbox& mailbox)
     : config_(config),
       address_(parse_broker(config.broker)),
       options_(std::move(options)),
@@ -49,7 +97,7 @@ MqttLink::MqttLink(const MqttConfig& config, LinkOptions options, Mailbox& mailb
   make_client();
 }
 
-void MqttLink::make_client() {
+void MqttLink::Paho::make_client() {
   client_.reset();
   client_ = std::make_unique<mqtt::async_client>(paho_uri(address_), options_.client_id,
                                                  mqtt::create_options(version_));
@@ -86,7 +134,7 @@ void MqttLink::make_client() {
   });
 }
 
-MqttLink::~MqttLink() {
+MqttLink::Paho::~Paho() {
   try {
     if (client_->is_connected()) client_->disconnect()->wait_for(kCloseBound);
   } catch (const mqtt::exception&) {
@@ -94,7 +142,7 @@ MqttLink::~MqttLink() {
   }
 }
 
-void MqttLink::connect() {
+void MqttLink::Paho::connect() {
   connected_ = false;
   // Every attempt after the first gets a client of its own: a client made
   // for one protocol version, with no state left from a connection that
@@ -143,13 +191,13 @@ void MqttLink::connect() {
   }
 }
 
-void MqttLink::on_success(const mqtt::token& token) {
+void MqttLink::Paho::on_success(const mqtt::token& token) {
   const bool resumed =
       version_ == MQTTVERSION_5 && token.get_connect_response().is_session_present();
   mailbox_.post({.kind = Letter::Kind::kConnected, .code = resumed ? 1 : 0});
 }
 
-void MqttLink::on_failure(const mqtt::token& token) {
+void MqttLink::Paho::on_failure(const mqtt::token& token) {
   connected_ = false;
   const int reason = token.get_reason_code();
   const int rc = token.get_return_code();
@@ -178,7 +226,7 @@ void MqttLink::on_failure(const mqtt::token& token) {
   mailbox_.post(std::move(letter));
 }
 
-void MqttLink::subscribe() {
+void MqttLink::Paho::subscribe() {
   // Retain-as-published keeps the flag on live messages too, so a command
   // published with retain is recognised the moment it arrives.
   const mqtt::subscribe_options options(false, true);
@@ -195,13 +243,13 @@ void MqttLink::subscribe() {
   }
 }
 
-void MqttLink::prune() {
+void MqttLink::Paho::prune() {
   std::erase_if(kept_, [](const Kept& k) {
     return k.token && k.token->is_complete() && k.token->get_return_code() == 0;
   });
 }
 
-void MqttLink::keep(Kept kept) {
+void MqttLink::Paho::keep(Kept kept) {
   prune();
   if (kept_.size() == kKeptResponses) {
     kept_.pop_front();
@@ -210,8 +258,8 @@ void MqttLink::keep(Kept kept) {
   kept_.push_back(std::move(kept));
 }
 
-void MqttLink::publish(const std::string& topic, const std::string& payload, bool retained,
-                       const std::string& correlation) {
+void MqttLink::Paho::publish(const std::string& topic, const std::string& payload, bool retained,
+                             const std::string& correlation) {
   mqtt::delivery_token_ptr token;
   if (connected_) {
     auto message = mqtt::make_message(topic, payload, kQos, retained);
@@ -227,13 +275,13 @@ void MqttLink::publish(const std::string& topic, const std::string& payload, boo
   if (!retained) keep({topic, payload, correlation, token});
 }
 
-void MqttLink::send_kept() {
+void MqttLink::Paho::send_kept() {
   prune();
   std::deque<Kept> kept = std::exchange(kept_, {});
   for (const Kept& k : kept) publish(k.topic, k.payload, false, k.correlation);
 }
 
-void MqttLink::close_with(const std::string& topic, const std::string& payload) {
+void MqttLink::Paho::close_with(const std::string& topic, const std::string& payload) {
   if (!connected_) return;
   try {
     client_->publish(mqtt::make_message(topic, payload, kQos, true))->wait_for(kCloseBound);
@@ -242,6 +290,40 @@ void MqttLink::close_with(const std::string& topic, const std::string& payload) 
     // The broker went first: the last will says the same.
   }
   connected_ = false;
+}
+
+MqttLink::MqttLink(const MqttConfig& config, LinkOptions options, Mailbox& mailbox)
+    : paho_(std::make_unique<Paho>(config, std::move(options), mailbox)) {}
+
+MqttLink::~MqttLink() = default;
+
+void MqttLink::connect() {
+  paho_->connect();
+}
+void MqttLink::subscribe() {
+  paho_->subscribe();
+}
+bool MqttLink::connected() const {
+  return paho_->connected();
+}
+void MqttLink::up() {
+  paho_->up();
+}
+void MqttLink::down() {
+  paho_->down();
+}
+void MqttLink::publish(const std::string& topic, const std::string& payload, bool retained,
+                       const std::string& correlation) {
+  paho_->publish(topic, payload, retained, correlation);
+}
+void MqttLink::send_kept() {
+  paho_->send_kept();
+}
+uint64_t MqttLink::dropped() const {
+  return paho_->dropped();
+}
+void MqttLink::close_with(const std::string& topic, const std::string& payload) {
+  paho_->close_with(topic, payload);
 }
 
 }  // namespace gateway

@@ -21,6 +21,16 @@ RequestTopic parse_request_topic(const std::string& line_topic, const std::strin
   return out;
 }
 
+std::vector<std::string> request_filters(const std::string& line_topic) {
+  return {line_topic + "/+/set/+", line_topic + "/+/get"};
+}
+
+bool valid_base_topic(const std::string& topic) {
+  if (topic.empty() || topic.front() == '/' || topic.back() == '/') return false;
+  if (topic.find("//") != std::string::npos) return false;
+  return topic.find_first_of("+#") == std::string::npos && topic.find('\0') == std::string::npos;
+}
+
 bool mqtt_utf8(const std::string& text) {
   for (size_t i = 0; i < text.size();) {
     const auto byte = static_cast<uint8_t>(text[i]);

@@ -2,11 +2,13 @@
 // <line>/<module>/set/<setting>, and the rule for a topic it is asked to
 // publish to (an MQTT 5 response topic): a broker drops a client that
 // publishes to a wildcard or to text that is not UTF-8, so such a topic is
-// refused before anything is done for the request.
+// refused before anything is done for the request. Also what a configured
+// base topic may be.
 #ifndef BRIMTALLY_GATEWAY_TOPIC_GRAMMAR_H
 #define BRIMTALLY_GATEWAY_TOPIC_GRAMMAR_H
 
 #include <string>
+#include <vector>
 
 namespace gateway {
 
@@ -18,6 +20,12 @@ struct RequestTopic {
 };
 
 RequestTopic parse_request_topic(const std::string& line_topic, const std::string& topic);
+// The subscriptions that bring in every request topic of the line.
+std::vector<std::string> request_filters(const std::string& line_topic);
+
+// Whether `topic` can stand before the line's name: topic levels, none
+// empty, without wildcards or NUL.
+bool valid_base_topic(const std::string& topic);
 
 // The longest topic the gateway publishes to on a requester's behalf.
 inline constexpr size_t kLongestResponseTopic = 4096;
