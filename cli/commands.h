@@ -12,6 +12,9 @@
 
 namespace cli {
 
+// The tool is built on the tools' common library.
+using namespace toolkit;
+
 // The reply time-out: --timeout, or the wire time of `chars` characters at
 // the baud plus the module's turnaround.
 int reply_timeout(const CommonOptions& options, int chars);

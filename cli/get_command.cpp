@@ -5,6 +5,9 @@
 
 namespace cli {
 
+// The tool is built on the tools' common library.
+using namespace toolkit;
+
 int reply_timeout(const CommonOptions& options, int chars) {
   if (options.timeout_ms > 0) return options.timeout_ms;
   return wire_ms(chars, options.baud) + kTurnaroundMs;

@@ -14,6 +14,7 @@
 namespace {
 
 using namespace cli;
+using namespace toolkit;
 
 constexpr const char* kExamples =
     "Examples:\n"

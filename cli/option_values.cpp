@@ -12,6 +12,9 @@
 
 namespace cli {
 
+// The tool is built on the tools' common library.
+using namespace toolkit;
+
 namespace {
 
 [[noreturn]] void refuse(const char* option, const std::string& text, const std::string& advice) {

@@ -8,6 +8,9 @@
 
 namespace cli {
 
+// The tool is built on the tools' common library.
+using namespace toolkit;
+
 namespace {
 
 std::string plain_text(const Json& value) {

@@ -10,6 +10,9 @@
 
 namespace cli {
 
+// The tool is built on the tools' common library.
+using namespace toolkit;
+
 enum class Format { kTable, kJson, kCsv };
 
 // One object as "name  value" lines; numbers also in hexadecimal.

@@ -9,8 +9,12 @@
 
 #include "commands.h"
 #include "device_check.h"
+#include "session.h"
 
 namespace cli {
+
+// The tool is built on the tools' common library.
+using namespace toolkit;
 
 namespace fs = std::filesystem;
 
@@ -51,12 +55,9 @@ std::string com_name(const fs::path& device) {
   std::error_code ec;
   const fs::path real = fs::canonical(device, ec);
   for (int number : {1, 2}) {
-    const std::string port = "COM" + std::to_string(number);
-    const char* chosen = std::getenv(("BRIMTALLY_" + port).c_str());
-    const std::string path =
-        chosen != nullptr && *chosen != '\0' ? chosen : "/dev/ttyS" + std::to_string(number - 1);
     std::error_code path_ec;
-    if (!ec && fs::canonical(path, path_ec) == real && !path_ec) return port;
+    const fs::path path = fs::canonical(port_device(number), path_ec);
+    if (!ec && !path_ec && path == real) return "COM" + std::to_string(number);
   }
   return "";
 }

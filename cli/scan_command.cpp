@@ -13,6 +13,9 @@
 
 namespace cli {
 
+// The tool is built on the tools' common library.
+using namespace toolkit;
+
 namespace {
 
 // The scan's own short verdicts, which scripts match.

@@ -7,6 +7,9 @@
 
 namespace cli {
 
+// The tool is built on the tools' common library.
+using namespace toolkit;
+
 int run_send(const CommonOptions& options, const std::string& text, int lines) {
   // The text, its CR and the NUL must fit MessageText.
   const size_t capacity = BT_MESSAGE_LEN - 2;

@@ -7,6 +7,9 @@
 
 namespace cli {
 
+// The tool is built on the tools' common library.
+using namespace toolkit;
+
 namespace {
 
 void report_sent(Session& session) {

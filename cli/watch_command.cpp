@@ -12,6 +12,9 @@
 
 namespace cli {
 
+// The tool is built on the tools' common library.
+using namespace toolkit;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

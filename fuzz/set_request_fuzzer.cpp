@@ -12,7 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> out{"print", "no-such-setting"};
-    for (const cli::Setting& s : cli::settings()) out.emplace_back(s.name);
+    for (const toolkit::Setting& s : toolkit::settings()) out.emplace_back(s.name);
     return out;
   }();
   bt_fuzz::FuzzInput input(data, size);
@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     gateway::parse_set(setting, payload, address_length, request);
     if (request.entry == nullptr) {
-      FUZZ_CHECK(setting == "print" && request.text.size() <= cli::print_capacity(address_length));
+      FUZZ_CHECK(setting == "print" &&
+                 request.text.size() <= toolkit::print_capacity(address_length));
     } else {
       FUZZ_CHECK(request.values.size() == request.entry->arguments.size());
       for (int32_t v : request.values) FUZZ_CHECK(v >= 0 && v <= 0xFFFF);

@@ -33,30 +33,31 @@ void Diagnostics::poll_started(Clock::time_point previous, Clock::time_point sta
   ++cycles_;
 }
 
-cli::Json Diagnostics::message(Clock::time_point now, const std::deque<ModuleState>& modules,
-                               const std::string& port, bool port_open,
-                               uint64_t responses_dropped) {
-  cli::Json per_module = cli::Json::object();
+toolkit::Json Diagnostics::message(Clock::time_point now, const std::deque<ModuleState>& modules,
+                                   const std::string& port, bool port_open,
+                                   uint64_t responses_dropped) {
+  toolkit::Json per_module = toolkit::Json::object();
   for (const ModuleState& module : modules) {
     per_module[module.config.name] = {
         {"polls", module.polls},
         {"failed", module.failed},
         {"online", module.online},
-        {"last_poll", module.last_poll.empty() ? cli::Json() : cli::Json(module.last_poll)}};
+        {"last_poll",
+         module.last_poll.empty() ? toolkit::Json() : toolkit::Json(module.last_poll)}};
   }
   const double window = seconds(now - window_start_);
   // The mean time between two polls of one module over the window.
-  cli::Json cycle;
+  toolkit::Json cycle;
   if (cycles_ > 0) cycle = seconds(cycle_sum_) * 1000 / static_cast<double>(cycles_);
-  cli::Json body = {{"time", utc_time(std::chrono::system_clock::now())},
-                    {"port", port},
-                    {"port_open", port_open},
-                    {"cycle_ms", cycle},
-                    {"busy", window > 0 ? std::min(1.0, seconds(busy_) / window) : 0.0},
-                    {"broker_reconnects", broker_reconnects_},
-                    {"port_reconnects", port_reconnects_},
-                    {"responses_dropped", responses_dropped},
-                    {"modules", per_module}};
+  toolkit::Json body = {{"time", utc_time(std::chrono::system_clock::now())},
+                        {"port", port},
+                        {"port_open", port_open},
+                        {"cycle_ms", cycle},
+                        {"busy", window > 0 ? std::min(1.0, seconds(busy_) / window) : 0.0},
+                        {"broker_reconnects", broker_reconnects_},
+                        {"port_reconnects", port_reconnects_},
+                        {"responses_dropped", responses_dropped},
+                        {"modules", per_module}};
   window_start_ = now;
   busy_ = {};
   cycle_sum_ = {};

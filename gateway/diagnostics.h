@@ -36,8 +36,8 @@ class Diagnostics {
 
   // The diagnostics message of the window that ends `now`, which starts the
   // next one.
-  cli::Json message(Clock::time_point now, const std::deque<ModuleState>& modules,
-                    const std::string& port, bool port_open, uint64_t responses_dropped);
+  toolkit::Json message(Clock::time_point now, const std::deque<ModuleState>& modules,
+                        const std::string& port, bool port_open, uint64_t responses_dropped);
 
  private:
   uint64_t broker_reconnects_ = 0;

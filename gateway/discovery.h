@@ -16,7 +16,7 @@ inline constexpr const char* kHomeAssistantStatus = "homeassistant/status";
 
 struct DiscoveryMessage {
   std::string topic;
-  cli::Json config;
+  toolkit::Json config;
 };
 
 // Topics are those of module_topic(); `fields` are the state's field names.

@@ -48,7 +48,7 @@ class Gateway {
   void answer_get(ModuleState& module, int16_t status, const std::string& text);
   void apply(PendingSet& pending);
   void answer(const std::string& topic, const SetRequest& request, int status,
-              const std::string& text, const cli::Json& confirmed = cli::Json());
+              const std::string& text, const toolkit::Json& confirmed = toolkit::Json());
   ModuleState* find_module(const std::string& name);
 
   // The line: the port, its loss, and polls (gateway_polling.cpp).

@@ -168,8 +168,8 @@ void read_line(TableReader& r, LineConfig& line) {
   r.text("port", line.port, true);
   if (!line.port.empty()) {
     try {
-      cli::choose_port(line.port);
-    } catch (const cli::Failure& failure) {
+      toolkit::choose_port(line.port);
+    } catch (const toolkit::Failure& failure) {
       // The tool's text names its option; here the key says where.
       std::string why = failure.what();
       const std::string option = "--port " + line.port + ": ";
@@ -180,8 +180,8 @@ void read_line(TableReader& r, LineConfig& line) {
   int baud = static_cast<int>(line.baud);
   r.integer("baud", baud, 0, 4000000);
   line.baud = static_cast<unsigned>(baud);
-  if (std::find(std::begin(cli::kBaudRates), std::end(cli::kBaudRates), line.baud) ==
-      std::end(cli::kBaudRates)) {
+  if (std::find(std::begin(toolkit::kBaudRates), std::end(toolkit::kBaudRates), line.baud) ==
+      std::end(toolkit::kBaudRates)) {
     r.fault("baud", "must be 300, 1200, 2400, 9600, 19200 or 57600");
   }
 }
@@ -195,16 +195,16 @@ void read_module(TableReader& r, ModuleConfig& module) {
   }
   r.text("address", module.address, true);
   // As the tool takes --address: one hexadecimal digit is the address 0X.
-  module.address = cli::normalize_address(module.address);
+  module.address = toolkit::normalize_address(module.address);
   if (!module.address.empty() && !valid_address(module.address)) {
     r.fault("address", "must be 1 to 19 printable characters without blank, '#' or '$'");
   }
   if (const toml::array* poll = r.array("poll")) {
     for (const toml::node& entry : *poll) {
       const auto name = entry.value<std::string>();
-      if (!name || cli::find_query(*name) == nullptr) {
+      if (!name || toolkit::find_query(*name) == nullptr) {
         std::string known;
-        for (const std::string& query : cli::query_names()) known += " " + query;
+        for (const std::string& query : toolkit::query_names()) known += " " + query;
         r.fault("poll", (name ? "has the unknown query \"" + *name + "\"" : "holds a non-string") +
                             "; queries:" + known);
       } else if (std::count(module.poll.begin(), module.poll.end(), *name)) {

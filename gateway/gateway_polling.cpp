@@ -52,17 +52,17 @@ void Gateway::poll(ModuleState& module) {
       std::chrono::duration<double>(module.config.interval));
   const Clock::time_point in_phase = module.next_due + interval;
   module.next_due = module.next_due > start || in_phase <= start ? start + interval : in_phase;
-  cli::Json values = cli::Json::object();
+  toolkit::Json values = toolkit::Json::object();
   int16_t status = BT_OK;
-  const cli::Query* failed_query = nullptr;
+  const toolkit::Query* failed_query = nullptr;
   ModuleRecord record{};
-  for (const cli::Query* query : module.queries) {
+  for (const toolkit::Query* query : module.queries) {
     status = port_.query(*query, module.config.address, record);
     if (status != BT_OK) {
       failed_query = query;
       break;
     }
-    values.update(cli::record_fields(record, query->fields));
+    values.update(toolkit::record_fields(record, query->fields));
   }
   const auto read_at = std::chrono::system_clock::now();
   diagnostics_.busy(Clock::now() - start);
@@ -77,7 +77,7 @@ void Gateway::poll(ModuleState& module) {
     }
     const std::string what =
         std::string(failed_query->name) + " at address " + module.config.address +
-        " failed: " + cli::status_words(status) +
+        " failed: " + toolkit::status_words(status) +
         (status == BT_NO_REPLY ? " within " + std::to_string(record.ReplyTimeout) + " ms"
                                : std::string());
     log_.fault(key, module.topic + ": " + what);

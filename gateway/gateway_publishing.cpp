@@ -31,7 +31,7 @@ void Gateway::publish_discovery() {
 void Gateway::publish_diagnostics() {
   const Clock::time_point now = Clock::now();
   log_.summarize_refusals();
-  const cli::Json body =
+  const toolkit::Json body =
       diagnostics_.message(now, modules_, port_.label(), port_.is_open(), link_.dropped());
   link_.publish(line_topic_ + "/diagnostics", body.dump(), true);
 }

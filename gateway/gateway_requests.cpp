@@ -92,8 +92,8 @@ void Gateway::handle_get(ModuleState& module, const SetRequest& request) {
     // What is known goes out, and the requester learns why it is not new.
     if (!module.values.is_null()) publish_state(module, true);
     if (wants_answer) {
-      const cli::Json body = {{"status", BT_NO_PORT},
-                              {"text", port_.label() + " is not open; the state is not fresh"}};
+      const toolkit::Json body = {{"status", BT_NO_PORT},
+                                  {"text", port_.label() + " is not open; the state is not fresh"}};
       link_.publish(request.response_topic, body.dump(), false, request.correlation);
     }
     return;
@@ -109,8 +109,9 @@ void Gateway::handle_get(ModuleState& module, const SetRequest& request) {
 
 void Gateway::answer_get(ModuleState& module, int16_t status, const std::string& text) {
   module.get_asked = false;
-  const std::string body = status == BT_OK ? module.state().dump()
-                                           : cli::Json{{"status", status}, {"text", text}}.dump();
+  const std::string body = status == BT_OK
+                               ? module.state().dump()
+                               : toolkit::Json{{"status", status}, {"text", text}}.dump();
   for (const Requester& requester : module.get_requesters) {
     link_.publish(requester.topic, body, false, requester.correlation);
   }
@@ -118,7 +119,7 @@ void Gateway::answer_get(ModuleState& module, int16_t status, const std::string&
 }
 
 void Gateway::answer(const std::string& topic, const SetRequest& request, int status,
-                     const std::string& text, const cli::Json& confirmed) {
+                     const std::string& text, const toolkit::Json& confirmed) {
   const std::string body = response(request, status, text, confirmed);
   link_.publish(topic, body, false);
   if (!request.response_topic.empty()) {
@@ -143,21 +144,21 @@ void Gateway::apply(PendingSet& pending) {
       port_.set(request.entry, request.values, request.text, module.config.address, record);
   diagnostics_.busy(Clock::now() - start);
   if (status != BT_OK) {
-    answer(topic, request, status, cli::status_words(status) + "; nothing confirmed");
+    answer(topic, request, status, toolkit::status_words(status) + "; nothing confirmed");
     if (port_.device_gone()) lose_port("the device stopped working while sending a setting");
     return;
   }
   // Outputs and directions can be read back, by the query of the same name:
   // say whether the module took them.
-  cli::Json confirmed;
+  toolkit::Json confirmed;
   if (request.setting == "digital-out" || request.setting == "direction") {
-    const cli::Query& query = *cli::find_query(request.setting);
+    const toolkit::Query& query = *toolkit::find_query(request.setting);
     ModuleRecord read{};
     const bool got = port_.query(query, module.config.address, read) == BT_OK;
-    confirmed = got && cli::record_fields(read, query.fields).front() == request.values[0];
+    confirmed = got && toolkit::record_fields(read, query.fields).front() == request.values[0];
   }
   poll(module);
-  answer(topic, request, BT_OK, "sent " + cli::sent_line(record), confirmed);
+  answer(topic, request, BT_OK, "sent " + toolkit::sent_line(record), confirmed);
 }
 
 }  // namespace gateway

@@ -6,20 +6,20 @@
 
 namespace gateway {
 
-LinePort::LinePort(const LineConfig& line) : line_(line), port_(cli::choose_port(line.port)) {}
+LinePort::LinePort(const LineConfig& line) : line_(line), port_(toolkit::choose_port(line.port)) {}
 
 LinePort::~LinePort() {
   close();
 }
 
 std::string LinePort::open() {
-  const int16_t status = cli::open_port(port_, line_.baud);
+  const int16_t status = toolkit::open_port(port_, line_.baud);
   if (status == BT_OK) {
     open_ = true;
     return "";
   }
   btPortClose();
-  const cli::DeviceProblem problem = cli::diagnose_device(port_.device);
+  const toolkit::DeviceProblem problem = toolkit::diagnose_device(port_.device);
   if (problem.what.empty()) return "it could not be opened or set up as a serial port";
   return problem.what + "; " + problem.advice;
 }
@@ -36,15 +36,16 @@ void LinePort::prepare(ModuleRecord& record, const std::string& address, int tim
   record.ReplyTimeout = static_cast<int16_t>(timeout_ms);
 }
 
-int16_t LinePort::query(const cli::Query& query, const std::string& address, ModuleRecord& record) {
-  const int chars = cli::exchange_chars(query, address.size());
-  prepare(record, address, cli::wire_ms(chars, line_.baud) + cli::kTurnaroundMs);
+int16_t LinePort::query(const toolkit::Query& query, const std::string& address,
+                        ModuleRecord& record) {
+  const int chars = toolkit::exchange_chars(query, address.size());
+  prepare(record, address, toolkit::wire_ms(chars, line_.baud) + toolkit::kTurnaroundMs);
   return query.call(&record);
 }
 
-int16_t LinePort::set(const cli::Setting* setting, const std::vector<int32_t>& values,
+int16_t LinePort::set(const toolkit::Setting* setting, const std::vector<int32_t>& values,
                       const std::string& text, const std::string& address, ModuleRecord& record) {
-  prepare(record, address, cli::kTurnaroundMs);
+  prepare(record, address, toolkit::kTurnaroundMs);
   if (setting != nullptr) return setting->send(&record, values);
   text.copy(record.MessageText, BT_MESSAGE_LEN - 1);
   return btPrint(&record);
@@ -53,7 +54,7 @@ int16_t LinePort::set(const cli::Setting* setting, const std::vector<int32_t>& v
 bool LinePort::device_gone() {
   ModuleRecord probe{};
   prepare(probe, "", 0);
-  return cli::device_gone(probe);
+  return toolkit::device_gone(probe);
 }
 
 }  // namespace gateway

@@ -30,10 +30,10 @@ class LinePort {
 
   // One query to the module at `address`; the library's status. `record`
   // holds the fields read.
-  int16_t query(const cli::Query& query, const std::string& address, ModuleRecord& record);
+  int16_t query(const toolkit::Query& query, const std::string& address, ModuleRecord& record);
   // One setting with checked values (`text` for print); the library's status.
   // `record` holds the line sent.
-  int16_t set(const cli::Setting* setting, const std::vector<int32_t>& values,
+  int16_t set(const toolkit::Setting* setting, const std::vector<int32_t>& values,
               const std::string& text, const std::string& address, ModuleRecord& record);
   // After a failed transaction: true when the device itself has gone (pulled,
   // closed at the far end), as against a silent module.
@@ -43,7 +43,7 @@ class LinePort {
   void prepare(ModuleRecord& record, const std::string& address, int timeout_ms) const;
 
   LineConfig line_;
-  cli::PortChoice port_;
+  toolkit::PortChoice port_;
   bool open_ = false;
 };
 

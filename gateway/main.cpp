@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
   gateway::LineLock lock;
   for (const auto& [key, what] :
        {std::pair{"line:" + broker + "/" + line, "the line " + line + " on " + config.mqtt.broker},
-        {"port:" + gateway::port_identity(cli::choose_port(config.line.port).device),
+        {"port:" + gateway::port_identity(toolkit::choose_port(config.line.port).device),
          "the port " + config.line.port}}) {
     const std::string taken = lock.take(key, what);
     if (!taken.empty()) {

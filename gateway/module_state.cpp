@@ -8,7 +8,7 @@ namespace gateway {
 ModuleState::ModuleState(const ModuleConfig& module, const std::string& line_topic)
     : config(module), topic(line_topic + "/" + module.name) {
   for (const std::string& name : module.poll) {
-    const cli::Query* query = cli::find_query(name);
+    const toolkit::Query* query = toolkit::find_query(name);
     queries.push_back(query);
     for (std::string_view field : query->fields) {
       if (std::find(fields.begin(), fields.end(), field) == fields.end())
@@ -17,8 +17,8 @@ ModuleState::ModuleState(const ModuleConfig& module, const std::string& line_top
   }
 }
 
-cli::Json ModuleState::state() const {
-  cli::Json out = values;
+toolkit::Json ModuleState::state() const {
+  toolkit::Json out = values;
   out["time"] = read_time;
   return out;
 }

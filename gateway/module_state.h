@@ -30,13 +30,13 @@ struct ModuleState {
   explicit ModuleState(const ModuleConfig& config, const std::string& line_topic);
 
   ModuleConfig config;
-  std::vector<const cli::Query*> queries;
+  std::vector<const toolkit::Query*> queries;
   std::vector<std::string> fields;  // of all its queries, in order, each once
   std::string topic;                // base/line/module
 
-  cli::Json values;  // last read; null until the first good poll
+  toolkit::Json values;  // last read; null until the first good poll
   std::string read_time;
-  cli::Json published;  // values last published
+  toolkit::Json published;  // values last published
   Clock::time_point published_at{};
   bool online = false;
   int failures_in_row = 0;
@@ -53,7 +53,7 @@ struct ModuleState {
   std::string last_poll;  // time of the last poll, good or failed
 
   // The state message: the values and when they were read.
-  cli::Json state() const;
+  toolkit::Json state() const;
 };
 
 // ISO 8601 in UTC with milliseconds: "2026-12-07T19:14:24.123Z".

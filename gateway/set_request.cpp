@@ -6,21 +6,21 @@ namespace gateway {
 
 namespace {
 
-const cli::Setting* find_setting(const std::string& name) {
-  for (const cli::Setting& s : cli::settings()) {
+const toolkit::Setting* find_setting(const std::string& name) {
+  for (const toolkit::Setting& s : toolkit::settings()) {
     if (s.name == name) return &s;
   }
   return nullptr;
 }
 
-std::string names(const cli::Setting& setting) {
+std::string names(const toolkit::Setting& setting) {
   std::string out;
-  for (const cli::SettingArgument& a : setting.arguments) out += " " + std::string(a.name);
+  for (const toolkit::SettingArgument& a : setting.arguments) out += " " + std::string(a.name);
   return out;
 }
 
 // An argument as the tool would have it on its command line.
-std::string argument_text(const Json& value, const cli::Setting& setting) {
+std::string argument_text(const Json& value, const toolkit::Setting& setting) {
   if (value.is_number_unsigned()) return std::to_string(value.get<uint64_t>());
   if (value.is_string()) return value.get<std::string>();
   throw Refusal("set " + std::string(setting.name) +
@@ -50,10 +50,10 @@ void parse_set(const std::string& setting, const std::string& payload, size_t ad
     throw Refusal("the payload must be a JSON array of arguments or {\"args\": [...]}");
   }
   request.args = body;
-  const cli::Setting* entry = find_setting(setting);
+  const toolkit::Setting* entry = find_setting(setting);
   if (entry == nullptr && setting != "print") {
     std::string known;
-    for (const cli::Setting& s : cli::settings()) known += " " + std::string(s.name);
+    for (const toolkit::Setting& s : toolkit::settings()) known += " " + std::string(s.name);
     throw Refusal("unknown setting \"" + setting + "\"; settings:" + known + " print");
   }
   try {
@@ -62,7 +62,7 @@ void parse_set(const std::string& setting, const std::string& payload, size_t ad
         throw Refusal("set print takes one argument: the text, as a JSON string");
       }
       request.text = body[0].get<std::string>();
-      cli::check_print_text(request.text, address_length);
+      toolkit::check_print_text(request.text, address_length);
       return;
     }
     if (body.size() != entry->arguments.size()) {
@@ -71,9 +71,9 @@ void parse_set(const std::string& setting, const std::string& payload, size_t ad
     }
     std::vector<std::string> texts;
     for (const Json& value : body) texts.push_back(argument_text(value, *entry));
-    request.values = cli::parse_arguments(*entry, texts);
+    request.values = toolkit::parse_arguments(*entry, texts);
     request.entry = entry;
-  } catch (const cli::Failure& failure) {
+  } catch (const toolkit::Failure& failure) {
     throw Refusal(failure.what());
   }
 }

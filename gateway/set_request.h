@@ -13,17 +13,17 @@
 
 namespace gateway {
 
-using cli::Json;
+using toolkit::Json;
 
 // The status of a request refused before anything went on the line; the
 // library's own codes are all below it.
 inline constexpr int kRefusedStatus = 400;
 
 struct SetRequest {
-  std::string setting;                  // the tool's setting name, as in the topic
-  Json args = Json::array();            // as given, for the response
-  Json transaction;                     // null when not given
-  const cli::Setting* entry = nullptr;  // null for print
+  std::string setting;                      // the tool's setting name, as in the topic
+  Json args = Json::array();                // as given, for the response
+  Json transaction;                         // null when not given
+  const toolkit::Setting* entry = nullptr;  // null for print
   std::vector<int32_t> values;
   std::string text;  // print's text
   // MQTT 5: where the requester also wants the response, and its tag.

@@ -1,8 +1,8 @@
 // The fields of a ModuleRecord by their names, as JSON values: numbers for the
 // numeric fields, text for KeyText and for SerialNumber (16 upper-case
 // hexadecimal digits, in every output format).
-#ifndef BRIMTALLY_CLI_RECORD_FIELDS_H
-#define BRIMTALLY_CLI_RECORD_FIELDS_H
+#ifndef BRIMTALLY_TOOLKIT_RECORD_FIELDS_H
+#define BRIMTALLY_TOOLKIT_RECORD_FIELDS_H
 
 #include <nlohmann/json.hpp>
 #include <string_view>
@@ -10,13 +10,13 @@
 
 #include "brimtally.h"
 
-namespace cli {
+namespace toolkit {
 
 using Json = nlohmann::ordered_json;
 
 // The named fields of the record, as one object in the order given.
 Json record_fields(const ModuleRecord& record, const std::vector<std::string_view>& names);
 
-}  // namespace cli
+}  // namespace toolkit
 
-#endif  // BRIMTALLY_CLI_RECORD_FIELDS_H
+#endif  // BRIMTALLY_TOOLKIT_RECORD_FIELDS_H

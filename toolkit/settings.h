@@ -1,7 +1,7 @@
 // The settings the tool offers: one per setting export, with its arguments in
 // the export's order and the largest value the wire field carries.
-#ifndef BRIMTALLY_CLI_SETTINGS_H
-#define BRIMTALLY_CLI_SETTINGS_H
+#ifndef BRIMTALLY_TOOLKIT_SETTINGS_H
+#define BRIMTALLY_TOOLKIT_SETTINGS_H
 
 #include <cstdint>
 #include <string>
@@ -10,7 +10,7 @@
 
 #include "brimtally.h"
 
-namespace cli {
+namespace toolkit {
 
 struct SettingArgument {
   std::string_view name;  // "PERIOD"
@@ -50,6 +50,6 @@ std::string sent_line(const ModuleRecord& record);
 // Throws Failure(kExitUsage) unless `text` is printable ASCII that fits.
 void check_print_text(const std::string& text, size_t address_length);
 
-}  // namespace cli
+}  // namespace toolkit
 
-#endif  // BRIMTALLY_CLI_SETTINGS_H
+#endif  // BRIMTALLY_TOOLKIT_SETTINGS_H

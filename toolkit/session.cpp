@@ -10,23 +10,23 @@
 #include "network_name.h"
 #include "status_words.h"
 
-namespace cli {
+namespace toolkit {
 
 namespace {
 
 constexpr size_t kLongestDevice = 4095;
-
-std::string default_device(int number) {
-  char device[kLongestDevice + 1];
-  if (btPortDevice(static_cast<int16_t>(number), device, sizeof device) != BT_OK) return "";
-  return device;
-}
 
 std::string reply_text(const ModuleRecord& record) {
   return std::string(record.ReplyText, strnlen(record.ReplyText, BT_REPLY_LEN));
 }
 
 }  // namespace
+
+std::string port_device(int number) {
+  char device[kLongestDevice + 1];
+  if (btPortDevice(static_cast<int16_t>(number), device, sizeof device) != BT_OK) return "";
+  return device;
+}
 
 int wire_ms(int chars, unsigned baud) {
   return static_cast<int>(std::ceil(chars * 10'000.0 / baud));
@@ -61,7 +61,7 @@ PortChoice choose_port(const std::string& value) {
                                   ": give 1, 2, COM1, COM2, a device path, rfc2217://HOST:PORT "
                                   "or tcp://HOST:PORT");
   }
-  choice.device = default_device(choice.number);
+  choice.device = port_device(choice.number);
   choice.label = "COM" + std::to_string(choice.number) + " (" + shown_value(choice.device) + ")";
   return choice;
 }
@@ -173,4 +173,4 @@ void Session::check(int16_t status, const std::string& what) {
                                    reply_text(record_) + "\"); " + advice);
 }
 
-}  // namespace cli
+}  // namespace toolkit

@@ -1,12 +1,12 @@
 // Module addresses as the tool and the gateway take them. Modules are
 // addressed by text of up to 19 characters; scan counts them in two
 // hexadecimal digits, so one digit alone means the two-digit address.
-#ifndef BRIMTALLY_CLI_MODULE_ADDRESS_H
-#define BRIMTALLY_CLI_MODULE_ADDRESS_H
+#ifndef BRIMTALLY_TOOLKIT_MODULE_ADDRESS_H
+#define BRIMTALLY_TOOLKIT_MODULE_ADDRESS_H
 
 #include <string>
 
-namespace cli {
+namespace toolkit {
 
 // "1" -> "01", "a" -> "0A"; every other address as it is.
 std::string normalize_address(const std::string& address);
@@ -16,6 +16,6 @@ std::string normalize_address(const std::string& address);
 // lines; a CR or LF would end the command line early.
 std::string address_fault(const std::string& address);
 
-}  // namespace cli
+}  // namespace toolkit
 
-#endif  // BRIMTALLY_CLI_MODULE_ADDRESS_H
+#endif  // BRIMTALLY_TOOLKIT_MODULE_ADDRESS_H

@@ -1,11 +1,11 @@
 // The tool's exit codes: a script tells the failures apart by them.
-#ifndef BRIMTALLY_CLI_EXIT_CODES_H
-#define BRIMTALLY_CLI_EXIT_CODES_H
+#ifndef BRIMTALLY_TOOLKIT_EXIT_CODES_H
+#define BRIMTALLY_TOOLKIT_EXIT_CODES_H
 
 #include <stdexcept>
 #include <string>
 
-namespace cli {
+namespace toolkit {
 
 enum ExitCode : int {
   kExitOk = 0,
@@ -41,6 +41,6 @@ class Failure : public std::runtime_error {
   ExitCode code_;
 };
 
-}  // namespace cli
+}  // namespace toolkit
 
-#endif  // BRIMTALLY_CLI_EXIT_CODES_H
+#endif  // BRIMTALLY_TOOLKIT_EXIT_CODES_H

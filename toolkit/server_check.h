@@ -1,12 +1,12 @@
 // Why a serial device server cannot be used, found by connecting to it once
 // more: the library's open reports only that it failed.
-#ifndef BRIMTALLY_CLI_SERVER_CHECK_H
-#define BRIMTALLY_CLI_SERVER_CHECK_H
+#ifndef BRIMTALLY_TOOLKIT_SERVER_CHECK_H
+#define BRIMTALLY_TOOLKIT_SERVER_CHECK_H
 
 #include "device_check.h"
 #include "network_name.h"
 
-namespace cli {
+namespace toolkit {
 
 // How long the server may take to accept the connection, as the library waits.
 inline constexpr int kServerConnectMs = 3000;
@@ -16,6 +16,6 @@ inline constexpr int kServerConnectMs = 3000;
 // line); empty `what` when the server looks usable.
 DeviceProblem diagnose_server(const NetworkName& name);
 
-}  // namespace cli
+}  // namespace toolkit
 
-#endif  // BRIMTALLY_CLI_SERVER_CHECK_H
+#endif  // BRIMTALLY_TOOLKIT_SERVER_CHECK_H

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace cli {
+namespace toolkit {
 
 namespace {
 
@@ -55,4 +55,4 @@ Json record_fields(const ModuleRecord& record, const std::vector<std::string_vie
   return object;
 }
 
-}  // namespace cli
+}  // namespace toolkit

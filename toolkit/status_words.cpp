@@ -2,7 +2,7 @@
 
 #include "brimtally.h"
 
-namespace cli {
+namespace toolkit {
 
 std::string status_words(int16_t status) {
   switch (status) {
@@ -33,4 +33,4 @@ std::string status_words(int16_t status) {
   }
 }
 
-}  // namespace cli
+}  // namespace toolkit

@@ -1,14 +1,14 @@
 // What stands between this user and a serial device: whether it exists, may
 // be opened, is held by another process, and is a terminal at all.
-#ifndef BRIMTALLY_CLI_DEVICE_CHECK_H
-#define BRIMTALLY_CLI_DEVICE_CHECK_H
+#ifndef BRIMTALLY_TOOLKIT_DEVICE_CHECK_H
+#define BRIMTALLY_TOOLKIT_DEVICE_CHECK_H
 
 #include <sys/types.h>
 
 #include <string>
 #include <vector>
 
-namespace cli {
+namespace toolkit {
 
 struct Holder {
   pid_t pid;
@@ -38,6 +38,6 @@ DeviceProblem diagnose_device(const std::string& device);
 // "sudo usermod -aG dialout alice" for the group and this user.
 std::string group_fix_command(const std::string& group);
 
-}  // namespace cli
+}  // namespace toolkit
 
-#endif  // BRIMTALLY_CLI_DEVICE_CHECK_H
+#endif  // BRIMTALLY_TOOLKIT_DEVICE_CHECK_H

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace cli {
+namespace toolkit {
 
 namespace {
 
@@ -84,4 +84,4 @@ std::string shown_value(const std::string& value) {
   return text + "'";
 }
 
-}  // namespace cli
+}  // namespace toolkit

@@ -1,15 +1,15 @@
 // One use of the library by a command: the port chosen on the command line,
 // opened at the baud rate, and the record for the module addressed; failures
 // of the library become one error line and an exit code.
-#ifndef BRIMTALLY_CLI_SESSION_H
-#define BRIMTALLY_CLI_SESSION_H
+#ifndef BRIMTALLY_TOOLKIT_SESSION_H
+#define BRIMTALLY_TOOLKIT_SESSION_H
 
 #include <string>
 
 #include "brimtally.h"
 #include "exit_codes.h"
 
-namespace cli {
+namespace toolkit {
 
 // The options every command shares.
 struct CommonOptions {
@@ -36,6 +36,8 @@ struct PortChoice {
   std::string device;
   std::string label;  // how error lines name it: "COM1 (/dev/ttyS0)" or the path
 };
+// The device the library opens for port 1 or 2.
+std::string port_device(int number);
 // Throws Failure(kExitUsage) for a value that names no port.
 PortChoice choose_port(const std::string& value);
 // Opens the chosen port as the library's current port: btPortOpen's codes.
@@ -59,7 +61,7 @@ class Session {
   void address(const std::string& address, int timeout_ms);
   // Throws the Failure that a query's status means; returns on 0.
   void check(int16_t status, const std::string& what);
-  bool device_gone() { return cli::device_gone(record_); }
+  bool device_gone() { return toolkit::device_gone(record_); }
   // The Failure for a port that stopped working.
   Failure gone_failure() const;
 
@@ -68,6 +70,6 @@ class Session {
   ModuleRecord record_{};
 };
 
-}  // namespace cli
+}  // namespace toolkit
 
-#endif  // BRIMTALLY_CLI_SESSION_H
+#endif  // BRIMTALLY_TOOLKIT_SESSION_H

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-namespace cli {
+namespace toolkit {
 
 namespace {
 
@@ -119,4 +119,4 @@ DeviceProblem diagnose_server(const NetworkName& name) {
   return {};
 }
 
-}  // namespace cli
+}  // namespace toolkit

@@ -8,7 +8,7 @@
 #include "exit_codes.h"
 #include "network_name.h"
 
-namespace cli {
+namespace toolkit {
 
 namespace {
 
@@ -157,4 +157,4 @@ void check_print_text(const std::string& text, size_t address_length) {
   }
 }
 
-}  // namespace cli
+}  // namespace toolkit

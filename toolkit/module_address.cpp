@@ -4,7 +4,7 @@
 
 #include "brimtally.h"
 
-namespace cli {
+namespace toolkit {
 
 std::string normalize_address(const std::string& address) {
   if (address.size() != 1 || !std::isxdigit(static_cast<unsigned char>(address[0]))) {
@@ -23,4 +23,4 @@ std::string address_fault(const std::string& address) {
   return "";
 }
 
-}  // namespace cli
+}  // namespace toolkit

@@ -1,6 +1,6 @@
 #include "queries.h"
 
-namespace cli {
+namespace toolkit {
 
 namespace {
 
@@ -60,4 +60,4 @@ int exchange_chars(const Query& query, size_t address_length) {
          query.field_chars;
 }
 
-}  // namespace cli
+}  // namespace toolkit

@@ -19,7 +19,7 @@
 
 #include "server_check.h"
 
-namespace cli {
+namespace toolkit {
 
 namespace fs = std::filesystem;
 
@@ -177,4 +177,4 @@ DeviceProblem diagnose_device(const std::string& device) {
   return problem;
 }
 
-}  // namespace cli
+}  // namespace toolkit

@@ -3,8 +3,8 @@
 // receives everything the program prints: so every program fills the gaps
 // with /dev/null before it opens anything else. It links no other code, so
 // the simulator and PEXILConfig use it too.
-#ifndef BRIMTALLY_CLI_STANDARD_STREAMS_H
-#define BRIMTALLY_CLI_STANDARD_STREAMS_H
+#ifndef BRIMTALLY_TOOLKIT_STANDARD_STREAMS_H
+#define BRIMTALLY_TOOLKIT_STANDARD_STREAMS_H
 
 namespace standard_streams {
 
@@ -16,4 +16,4 @@ unsigned guard();
 
 }  // namespace standard_streams
 
-#endif  // BRIMTALLY_CLI_STANDARD_STREAMS_H
+#endif  // BRIMTALLY_TOOLKIT_STANDARD_STREAMS_H

@@ -1,7 +1,7 @@
 // The queries the tool offers: one per query export, with the record fields
 // each is named for and the length of its longest reply.
-#ifndef BRIMTALLY_CLI_QUERIES_H
-#define BRIMTALLY_CLI_QUERIES_H
+#ifndef BRIMTALLY_TOOLKIT_QUERIES_H
+#define BRIMTALLY_TOOLKIT_QUERIES_H
 
 #include <string>
 #include <string_view>
@@ -9,7 +9,7 @@
 
 #include "brimtally.h"
 
-namespace cli {
+namespace toolkit {
 
 struct Query {
   std::string_view name;     // "all-io"
@@ -27,6 +27,6 @@ std::vector<std::string> query_names();
 // address of address_length characters.
 int exchange_chars(const Query& query, size_t address_length);
 
-}  // namespace cli
+}  // namespace toolkit
 
-#endif  // BRIMTALLY_CLI_QUERIES_H
+#endif  // BRIMTALLY_TOOLKIT_QUERIES_H

@@ -2,12 +2,12 @@
 // tcp://HOST:PORT, read as the library reads them, so a name it would refuse
 // is refused on the command line (and in the gateway's configuration) with
 // the reason.
-#ifndef BRIMTALLY_CLI_NETWORK_NAME_H
-#define BRIMTALLY_CLI_NETWORK_NAME_H
+#ifndef BRIMTALLY_TOOLKIT_NETWORK_NAME_H
+#define BRIMTALLY_TOOLKIT_NETWORK_NAME_H
 
 #include <string>
 
-namespace cli {
+namespace toolkit {
 
 struct NetworkName {
   bool rfc2217 = false;  // else raw TCP
@@ -27,6 +27,6 @@ bool parse_network_name(const std::string& value, NetworkName& name, std::string
 // with "...".
 std::string shown_value(const std::string& value);
 
-}  // namespace cli
+}  // namespace toolkit
 
-#endif  // BRIMTALLY_CLI_NETWORK_NAME_H
+#endif  // BRIMTALLY_TOOLKIT_NETWORK_NAME_H
