@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool's commands. Each returns the exit code or throws Failure.
 #ifndef BRIMTALLY_CLI_COMMANDS_H
 #define BRIMTALLY_CLI_COMMANDS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // `get QUERY`: one query, its fields printed.
 #include <iostream>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brimtally: the library's operations from a shell, for technicians and scripts.
 #include <fcntl.h>
 #include <unistd.h>

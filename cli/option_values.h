@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool's numeric options, read from their text so that a refusal says
 // what to give in the tool's own words ("--count 0: give a whole number of
 // samples, 1 or more") rather than the parser's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing records for people (an aligned table) and for programs (JSON, CSV).
 #ifndef BRIMTALLY_CLI_OUTPUT_FORMAT_H
 #define BRIMTALLY_CLI_OUTPUT_FORMAT_H

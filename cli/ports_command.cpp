@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // `ports`: the serial ports of this machine, whether this user may open them,
 // who holds them, and which of them the library calls COM1 and COM2.
 #include <algorithm>

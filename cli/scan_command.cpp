@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // `scan`: which addresses on the line answer. Each address costs one short
 // query (QC), so a silent one costs the library's send procedure (80 ms) and
 // one time-out. Ctrl-C or SIGTERM ends it after the current address, with

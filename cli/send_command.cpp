@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // `send TEXT`: a raw line (the console commands such as QC), then the reply
 // lines until the count or the time-out.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // `set SETTING ARGS...`: one setting, its arguments checked before anything
 // is sent. Settings get no reply; the line sent is shown.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ctrl-C (SIGINT) and SIGTERM for the commands that run long (scan, watch):
 // held back while a transaction runs, so the module never sees half a
 // command and the output is complete, then taken between transactions.

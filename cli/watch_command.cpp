@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // `watch QUERY`: one sample per interval, a line each (CSV with a time column,
 // or JSON lines), for logging and plotting. SIGINT and SIGTERM are held back
 // while a transaction runs and end the watch after it (exit 130 or 143), the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # brimtally_add_gtest(<name> LABELS <label>... SOURCES <file>... [LIBS <target>...])
 # One GoogleTest executable; every test case becomes its own ctest entry.
 find_package(GTest REQUIRED)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The default limit editors: 8-bit channels 0-3 and 12-bit channels 4-5. The
 // text boxes hold the values that are sent; the sliders write into them, and
 // a channel's low limit never stays above its high limit after a change.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The wall clock (the report's date and time).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fill colours of the status lights, as 0x00BBGGRR numbers. The exit and save
 // checks read a light's colour back, so these values are part of the state.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The module's own communications delay in milliseconds. It does not change
 // the reply time-out the program gives the library.
 #include <QLineEdit>

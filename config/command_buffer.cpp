@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "command_buffer.h"
 
 #include <algorithm>

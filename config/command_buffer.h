@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The eight command slots between the operator's actions and the polling
 // cycle. Not a ring: a new command takes the lowest free slot, and the sender
 // takes the lowest occupied one. An empty text marks a free slot.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a command typed for the module may hold. The module's console reads
 // printable ASCII only (other characters would be replaced or dropped on the
 // way), and a command, its CR and the NUL must fit the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The configuration word: the request composed from the check boxes, and what
 // a configuration reply ("C:" and the word in hex) does to the window: the bit
 // lights, the confirmation light and the editors the word switches on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The configuration report: a plain-text record of what the window shows,
 // appended to a file the operator picks. The save button checks and opens the
 // chooser; the chooser asks through PrintFlag, and the next tick writes.

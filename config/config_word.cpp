@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "config_word.h"
 
 int32_t parseConfigWord(const QString& digits) {

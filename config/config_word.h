@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the configuration word from the text after "C:".
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "demo_hooks.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hooks for scripts/demo and the start-up benchmark, switched on by
 // environment variables the operator never sets:
 //   PEXILCONFIG_DEMO_SELECT=1          choose Com1 once the window is shown

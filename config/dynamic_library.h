@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device library, loaded by path at its first call. Each export is looked
 // up at its own first call and kept for the rest of the run. A file or export
 // that cannot be found is reported in a message box with the loader's text, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Leaving the program: Done and the window's close button ask the same
 // questions before the port is closed.
 #include <QCloseEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The report's file chooser: a volume list, a directory list, a file list and
 // the file name. It is not modal: the main window and its timer run on while
 // it is open. Hiding keeps it as it was left for the next show, where the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every control's events, tied to the window's handlers.
 #include <QCheckBox>
 #include <QComboBox>

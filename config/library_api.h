@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The five library calls the program makes, and the one that names the
 // device behind a port for the reason an open failed. The program uses DynamicLibrary;
 // tests put their own in its place.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "light.h"
 
 #include <QPainter>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A status light: a small filled circle whose fill colour is its only state.
 #pragma once
 

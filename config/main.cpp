@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PEXILConfig: watches a Brimtally module's configuration and sends its
 // default settings.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operator's message boxes. An empty title means the program's name.
 #pragma once
 

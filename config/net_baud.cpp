@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The module network's baud rate. The program's own line stays at 9600: the
 // command changes only the module's network side.
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Numbers as the editors read and the module's commands write them.
 #pragma once
 

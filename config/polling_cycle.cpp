@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command queue and the 400 ms polling cycle: every byte exchanged with the
 // module goes through here.
 #include <QLabel>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The default directions of the eight digital port lines: each button's
 // caption is its line's direction, "I" input or "O" output.
 #include <QPushButton>

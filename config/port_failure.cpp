@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "port_failure.h"
 
 #include <fcntl.h>

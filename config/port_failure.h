@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Why a port could not be opened. The library answers only "could not open",
 // so the device it tried is looked at again the way its driver opens it.
 #pragma once

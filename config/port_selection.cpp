@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Choosing the port, naming the module and sending a typed command.
 #include <QGroupBox>
 #include <QLineEdit>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ending the program.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The PWM defaults: the period and the share of it spent high. The module
 // takes the high time in the period's own units, not the percentage.
 #include <QLineEdit>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt_message_boxes.h"
 
 #include <QMessageBox>

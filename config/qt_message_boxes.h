@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Message boxes shown with QMessageBox, modal to the main window.
 #pragma once
 

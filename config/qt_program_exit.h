@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ends the program through the Qt event loop, or at once on a failure.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Everything outside the window that the window talks to.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The local wall clock.
 #pragma once
 

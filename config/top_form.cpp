@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "top_form.h"
 
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window. Its handlers carry the names of the controls and events
 // they serve (control, underscore, event); array handlers take the index.
 // The handlers live in files by concern: start-up here, their wiring to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every control of the main window, by the name the program's handlers use.
 // Arrays keep their element indexes; each control's objectName is its name, an
 // array element's is the name with its index in parentheses, e.g. "ConfigReq(5)".

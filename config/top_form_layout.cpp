@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's controls and where they stand. Positions are fixed, as in
 // the window's design: a frame that is hidden leaves its place empty rather
 // than moving its neighbours.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's own variables. The lights' colours and the frames'
 // visibility are state too; they live in the controls.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's reading of the configuration word after "C:". Any text must
 // read without fault; a word written as eight digits, with blanks strewn
 // through it and anything but a digit after it, must read back as that word

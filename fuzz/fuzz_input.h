@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Takes typed values off the front of a fuzzer's input; an exhausted input
 // gives zeros and empty texts, so every input is usable.
 #ifndef BRIMTALLY_FUZZ_FUZZ_INPUT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "memory_port.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A port kind that reads from a byte buffer, for driving the line reader with
 // any stream. Bytes become readable in stages, as they would arrive on a line;
 // the idle hook releases the next stage or aborts the wait.

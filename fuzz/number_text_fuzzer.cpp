@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's reading of numbers typed into its boxes: the lenient reading
 // of a leading number and the strict whole decimal. Any text must read without
 // fault and within range; a number written out, with blanks around it and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // port_read_line over any byte stream, capacity, terminator and time-out,
 // arriving in stages, with the idle hook able to abort the wait. Each read
 // must store exactly the bytes it consumed, in order, less only its line end,

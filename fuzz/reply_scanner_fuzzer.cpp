@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reply scanner in both modes, over a record whose text fields may fill
 // their whole width without a NUL and an arbitrary reply line.
 //

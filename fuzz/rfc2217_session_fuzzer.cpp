@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What an RFC 2217 server sends: line data with 0xFF doubled, mixed with
 // option negotiation, COM-PORT-OPTION answers and other telnet commands, cut
 // into arbitrary pieces. The data must come out exactly as the line sent it,

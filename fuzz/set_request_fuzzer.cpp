@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gateway's reading of a set request, which comes from anyone who may
 // publish to the broker: every payload for every setting name becomes a
 // request whose values fit their wire fields, or a refusal, and its response

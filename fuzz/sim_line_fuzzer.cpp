@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulator's handling of received lines: framed commands for any of its
 // modules and console commands for the first. Every reply must carry a valid
 // checksum and the answering module's address and fit a reader's 99

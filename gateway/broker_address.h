@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The broker's address as the configuration gives it, mqtt://HOST[:PORT] or
 // mqtts://HOST[:PORT], read once for the configuration check, for Paho and
 // for telling why a connection failed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "broker_probe.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Why a connection to the broker failed, in words a user can act on. Paho
 // reports every failure below MQTT as one code, so the gateway looks for
 // itself: can the name be resolved, does anything accept TCP there.

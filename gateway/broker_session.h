@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The broker connection as a state machine: waiting for the next attempt,
 // connecting, connected. Every way a connection ends leads back to waiting,
 // with a backoff that grows while connections keep failing and starts small

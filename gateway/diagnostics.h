@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gateway's diagnostics: reconnects counted since start, and over each
 // window between two diagnostics messages how busy the line was and how long
 // a module waited from one poll to the next.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Home Assistant discovery: one retained config per polled value, so the
 // module's values appear as one device without hand-written YAML.
 #ifndef BRIMTALLY_GATEWAY_DISCOVERY_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gateway's log: one line per event on standard error. A fault that
 // lasts (a broker down, a silent module) is logged when it begins and when
 // it ends, never again while it lasts.

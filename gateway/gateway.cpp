@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The loop: it sleeps until a letter arrives or something is due, then takes
 // one step on the line (a reopening, a setting or a poll) at a time.
 #include "gateway.h"

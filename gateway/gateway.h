@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gateway's main loop: one thread owns the serial line and takes the
 // broker's letters between transactions, so a setting never cuts into a poll
 // and every publish reflects what was just read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The broker's connection events: each attempt, its outcome, and the end of
 // a connection, logged once and told to systemd as the service's status.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gateway_config.h"
 
 #include <toml++/toml.h>

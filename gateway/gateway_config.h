@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gateway's configuration file: one serial line, its modules, and the
 // broker they are published to. Every fault is reported with its key and
 // line, so one run of --check-config shows them all.

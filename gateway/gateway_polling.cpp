@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The line: opening and losing the port, polling the modules, and whether
 // each answers.
 #include "gateway.h"

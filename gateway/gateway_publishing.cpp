@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What is published of the line: the modules' state and availability, Home
 // Assistant's discovery, and the diagnostics.
 #include "discovery.h"

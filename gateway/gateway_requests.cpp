@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Requests from the broker: gets and settings, checked before anything goes
 // on the line, queued per module, and answered on the module's response
 // topic and the requester's own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "line_lock.h"
 
 #include <sys/socket.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One gateway per line: a name in the abstract UNIX socket namespace for the
 // line's topic and one for its port, held as long as the process lives.
 // The kernel frees them when it ends, however it ends, they need no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "line_port.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The serial line the gateway owns: the library's one current port, opened
 // from the line's configuration, and one transaction at a time on it.
 #ifndef BRIMTALLY_GATEWAY_LINE_PORT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What reaches the gateway's main loop from other threads: the MQTT client's
 // connection events and messages, and the stop signal. The loop sleeps on it
 // until something arrives or its next poll is due.

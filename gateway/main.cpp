@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brimtally-gateway: one serial line's modules published to an MQTT broker.
 #include <signal.h>
 

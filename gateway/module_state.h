@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the gateway knows of one module: its queries, the values last read
 // and published, whether it answers, and its poll counts.
 #ifndef BRIMTALLY_GATEWAY_MODULE_STATE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mqtt_link.h"
 
 #include <mqtt/async_client.h>

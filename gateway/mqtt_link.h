@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gateway's connection to the broker (Paho's asynchronous client): the
 // last will, the persistent session, TLS and login, the line's
 // subscriptions, and publishing. Every event goes to the mailbox; when to

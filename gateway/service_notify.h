@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // systemd's notification socket: ready, stopping, and the watchdog's
 // heartbeat. Without systemd (no NOTIFY_SOCKET) every call does nothing.
 #ifndef BRIMTALLY_GATEWAY_SERVICE_NOTIFY_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "set_request.h"
 
 #include "exit_codes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A setting asked for over MQTT: the payload read and checked as the tool
 // checks its command line, and the response that answers it.
 #ifndef BRIMTALLY_GATEWAY_SET_REQUEST_H

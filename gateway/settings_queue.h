@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Settings waiting for the line: in arrival order, at most kWaitingPerModule
 // for any one module, so a flood of requests for one module is refused at
 // once instead of growing without end. When a setting may go (between two

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "topic_grammar.h"
 
 #include <cstdint>

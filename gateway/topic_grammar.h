@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The topics the gateway takes requests on, <line>/<module>/get and
 // <line>/<module>/set/<setting>, and the rule for a topic it is asked to
 // publish to (an MQTT 5 response topic): a broker drops a client that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building a framed command line in CommandText, and sending it.
 #ifndef BRIMTALLY_COMMAND_LINE_H
 #define BRIMTALLY_COMMAND_LINE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "current_port.h"
 
 namespace bt {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one port the whole library talks through, whatever record is passed.
 #ifndef BRIMTALLY_CURRENT_PORT_H
 #define BRIMTALLY_CURRENT_PORT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hex_codec.h"
 
 namespace bt {

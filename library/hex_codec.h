@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fixed-width hexadecimal text and the line checksum shared by commands and
 // replies.
 #ifndef BRIMTALLY_HEX_CODEC_H

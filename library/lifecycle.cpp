@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record's initialisation and test pattern, and opening and closing the port.
 #include <cstring>
 

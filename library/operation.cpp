@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operation.h"
 
 #include "current_port.h"

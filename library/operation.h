@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The checks every typed operation makes before it touches the line.
 #ifndef BRIMTALLY_OPERATION_H
 #define BRIMTALLY_OPERATION_H

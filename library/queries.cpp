@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Operations that ask a module for its values: one command line, one reply
 // line scanned into the record.
 #include "queries.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two queries that are built like the exported ones but not exported.
 #ifndef BRIMTALLY_QUERIES_H
 #define BRIMTALLY_QUERIES_H

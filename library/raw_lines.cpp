@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Raw text lines for clients that frame and parse their own commands.
 #include "brimtally.h"
 #include "current_port.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bounded access to the record's text fields and the version check that guards
 // every typed operation.
 #ifndef BRIMTALLY_RECORD_TEXT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading one reply line from the port into ReplyText.
 #ifndef BRIMTALLY_REPLY_READER_H
 #define BRIMTALLY_REPLY_READER_H

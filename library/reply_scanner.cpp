@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "reply_scanner.h"
 
 #include <string_view>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checking a reply line and storing its tagged fields in the record.
 #ifndef BRIMTALLY_REPLY_SCANNER_H
 #define BRIMTALLY_REPLY_SCANNER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "send_procedure.h"
 
 #include "record_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sending a built command line: the pause, the input flush and the write.
 #ifndef BRIMTALLY_SEND_PROCEDURE_H
 #define BRIMTALLY_SEND_PROCEDURE_H

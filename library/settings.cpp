@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Operations that set a module's outputs and settings: one command line each,
 // no reply read.
 #include "brimtally.h"

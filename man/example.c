@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Reads module 01 on COM1: configuration, serial number and inputs.
  * Build: cc example.c $(pkg-config --cflags --libs brimtally) */
 #include <brimtally.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Renders one scdoc manual: fills in the version and, where the page asks for
 # it with a line "@EXAMPLE@", the example program, then runs scdoc and gzip.
 # cmake -DSOURCE=x.scd -DOUTPUT=x.1 -DVERSION=1.0.0 [-DEXAMPLE=file.c] -P render.cmake

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs before cpack packs the Debian packages. A program installed by hand
 # finds the library beside it through its run path ($ORIGIN/../lib); in /usr
 # the loader's own search finds it, and Debian forbids run paths there.

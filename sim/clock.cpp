@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The monotonic clock, read.
 #include "clock.h"
 

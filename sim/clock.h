@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulator's clock: the monotonic time every timestamp and deadline uses.
 #ifndef BRIMTALLY_SIM_CLOCK_H
 #define BRIMTALLY_SIM_CLOCK_H

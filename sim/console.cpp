@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The console's commands and the lines they answer with.
 #include "console.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The module's plain-text console: its commands, banner and prompt.
 #ifndef BRIMTALLY_SIM_CONSOLE_H
 #define BRIMTALLY_SIM_CONSOLE_H

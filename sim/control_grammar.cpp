@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The control channel's grammar: one command line in, one "ok ..." or
 // "error ..." line out.
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The control socket: accepting clients, reading their lines, writing answers.
 #include "control_server.h"
 

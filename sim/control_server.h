@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The control socket: one command per line in, one answer line out, per client.
 #ifndef BRIMTALLY_SIM_CONTROL_SERVER_H
 #define BRIMTALLY_SIM_CONTROL_SERVER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device's life: power cycles, vanishing and coming back.
 #include <cstdio>
 

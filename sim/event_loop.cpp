@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The event loop: ticks, output, input, signals and control clients, one
 // poll() at a time.
 #include <poll.h>

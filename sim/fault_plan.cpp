@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reply faults: their settings, their dice and what they do to a reply.
 #include "fault_plan.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reply faults, fault counters and the seeded random source behind them.
 #ifndef BRIMTALLY_SIM_FAULT_PLAN_H
 #define BRIMTALLY_SIM_FAULT_PLAN_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checksums and hexadecimal fields of framed lines.
 #include "frame_codec.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checksums, hexadecimal fields and reply framing of the "#"/"$" protocol.
 #ifndef BRIMTALLY_SIM_FRAME_CODEC_H
 #define BRIMTALLY_SIM_FRAME_CODEC_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Framed queries and settings, acted on for the addressed module.
 #include "framed_protocol.h"
 

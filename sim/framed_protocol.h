@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The framed protocol: what a module does with a "#" line and what it replies.
 #ifndef BRIMTALLY_SIM_FRAMED_PROTOCOL_H
 #define BRIMTALLY_SIM_FRAMED_PROTOCOL_H

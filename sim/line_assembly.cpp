@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Line assembly, byte by byte.
 #include "line_assembly.h"
 

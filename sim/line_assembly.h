@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Line assembly: the bytes the host sends, gathered into the lines a module
 // acts on.
 #ifndef BRIMTALLY_SIM_LINE_ASSEMBLY_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lines from the host, each to the framed protocol or the console, and what
 // comes of them.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The line trace, written one stamped line at a time.
 #include "line_log.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The optional trace of every line in and out and of each event.
 #ifndef BRIMTALLY_SIM_LINE_LOG_H
 #define BRIMTALLY_SIM_LINE_LOG_H

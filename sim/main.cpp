@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brimtally-sim: simulated Brimtally modules on a pseudo-terminal.
 #include <cstdio>
 

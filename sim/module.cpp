@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A module's values: power-up, drift, settings by name and queued keys.
 #include "module.h"
 

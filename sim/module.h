@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One simulated module: its identity, settings, live values and defaults.
 #ifndef BRIMTALLY_SIM_MODULE_H
 #define BRIMTALLY_SIM_MODULE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Command-line parsing and the help text.
 #include "options.h"
 

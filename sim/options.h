@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulator's command line: its options, their checks and the help text.
 #ifndef BRIMTALLY_SIM_OPTIONS_H
 #define BRIMTALLY_SIM_OPTIONS_H

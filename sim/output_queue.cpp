@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The output queue: pacing bytes onto the device.
 #include "output_queue.h"
 

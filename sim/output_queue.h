@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bytes waiting to go out on the line, paced at the line's baud rate.
 #ifndef BRIMTALLY_SIM_OUTPUT_QUEUE_H
 #define BRIMTALLY_SIM_OUTPUT_QUEUE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pseudo-terminal, its link and the claim on the link.
 #include "pty_device.h"
 

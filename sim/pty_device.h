@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated line's device: a pseudo-terminal and the link that names it.
 #ifndef BRIMTALLY_SIM_PTY_DEVICE_H
 #define BRIMTALLY_SIM_PTY_DEVICE_H

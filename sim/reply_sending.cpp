@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What goes out on the line: replies through the reply faults, and bytes that
 // are not replies.
 #include <algorithm>

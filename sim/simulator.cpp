@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulator's start-up: settings, faults, files, signals and the device.
 #include "simulator.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulator: modules, device, faults and control channel in one poll loop.
 #ifndef BRIMTALLY_SIM_SIMULATOR_H
 #define BRIMTALLY_SIM_SIMULATOR_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The control channel's JSON: the simulator's state and the fault counts.
 #include <nlohmann/json.hpp>
 

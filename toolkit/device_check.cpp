@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "device_check.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What stands between this user and a serial device: whether it exists, may
 // be opened, is held by another process, and is a terminal at all.
 #ifndef BRIMTALLY_TOOLKIT_DEVICE_CHECK_H

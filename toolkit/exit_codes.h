@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool's exit codes: a script tells the failures apart by them.
 #ifndef BRIMTALLY_TOOLKIT_EXIT_CODES_H
 #define BRIMTALLY_TOOLKIT_EXIT_CODES_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Module addresses as the tool and the gateway take them. Modules are
 // addressed by text of up to 19 characters; scan counts them in two
 // hexadecimal digits, so one digit alone means the two-digit address.

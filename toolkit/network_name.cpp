@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "network_name.h"
 
 #include <strings.h>

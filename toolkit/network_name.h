@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Names of a line behind a serial device server, rfc2217://HOST:PORT and
 // tcp://HOST:PORT, read as the library reads them, so a name it would refuse
 // is refused on the command line (and in the gateway's configuration) with

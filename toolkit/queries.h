@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The queries the tool offers: one per query export, with the record fields
 // each is named for and the length of its longest reply.
 #ifndef BRIMTALLY_TOOLKIT_QUERIES_H

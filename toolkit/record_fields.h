@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fields of a ModuleRecord by their names, as JSON values: numbers for the
 // numeric fields, text for KeyText and for SerialNumber (16 upper-case
 // hexadecimal digits, in every output format).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server_check.h"
 
 #include <netdb.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Why a serial device server cannot be used, found by connecting to it once
 // more: the library's open reports only that it failed.
 #ifndef BRIMTALLY_TOOLKIT_SERVER_CHECK_H

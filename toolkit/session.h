@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One use of the library by a command: the port chosen on the command line,
 // opened at the baud rate, and the record for the module addressed; failures
 // of the library become one error line and an exit code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings the tool offers: one per setting export, with its arguments in
 // the export's order and the largest value the wire field carries.
 #ifndef BRIMTALLY_TOOLKIT_SETTINGS_H

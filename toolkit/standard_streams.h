@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Descriptors 0-2 that a program was started without. The next file opened
 // would take the lowest free number, and a serial port opened on descriptor 1
 // receives everything the program prints: so every program fills the gaps

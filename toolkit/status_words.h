@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's status codes in words, for the tool's error lines and the
 // gateway's log and responses alike.
 #ifndef BRIMTALLY_TOOLKIT_STATUS_WORDS_H

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # brimtally against the simulator paced at 9600 baud: a scan of 256 addresses
 # with 8 answering, against the floor the protocol sets, and the CPU share of
 # watch at a 1 s interval.

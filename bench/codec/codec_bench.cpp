@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lines per second of the library's own line work, without the port: building
 // framed command lines and checking and scanning replies into the record.
 #include <benchmark/benchmark.h>

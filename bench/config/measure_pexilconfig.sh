@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Start-up time of PEXILConfig (process start to first paint of the window) and
 # its CPU share while idle with Com1 open on the simulated module.
 # Usage: bench/config/measure_pexilconfig.sh [build-dir]   (default: build)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # brimtally-gateway against the simulator paced at 9600 baud and a private
 # mosquitto: the cycle time of 8 modules polled back to back against the
 # floor the protocol sets, the latency from a reply's last byte on the line to

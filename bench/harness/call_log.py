@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The call log of PEXILConfig's timing copy: "<name> <start_ns> <end_ns> <result>"
 for each ex_xmit_msg and ex_read_line."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The table of scripts/bench, as Markdown: printed and kept in bench/results.md."""
 
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Runs every benchmark of scripts/bench against brimtally-sim, prints one
 table and writes it, with the machine it ran on, to bench/results.md.
 

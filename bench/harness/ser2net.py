@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """ser2net in front of a simulator's pseudo-terminal, one accepter on a free
 loopback port, character delay off (otherwise it holds output back)."""
 import socket

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The simulator's --log: each framed query's arrival and the time its reply's
 last byte was written, on the CLOCK_MONOTONIC clock the clients also read."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Checks of the parts of scripts/bench that could skew a comparison unseen:
 matching a client's exchange to the simulator's log, the Python peer's
 framing, and every client's verdict on a silent line and on the simulator."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the time of one btGetAllIO goes, against a module that answers at once.
 //
 // A child process holds the pseudo-terminal's master and answers every "QE"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Our side of the side-by-side runs: the installed shared library, loaded by
 // path as an integrator's program would load it.
 //

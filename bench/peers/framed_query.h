@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The framed query line and the reply check that the C and C++ clients of the
  * side-by-side runs share, so each does the same work per transaction. */
 #ifndef BRIMTALLY_BENCH_FRAMED_QUERY_H

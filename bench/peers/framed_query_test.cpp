@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The peer clients must do the library's work, no less: the same command
 // line on the wire and the same verdict on a reply's frame.
 #include "framed_query.h"

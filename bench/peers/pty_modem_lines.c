@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Preloaded into the libserialport client: libserialport refuses a device whose
  * modem lines it cannot read, and a pseudo-terminal has none (TIOCMGET and
  * friends fail with ENOTTY). On a terminal only, this answers those requests

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """A peer of the side-by-side runs: the exchange an integrator writes in Python
 on pyserial. Same arguments and output as serialport_client:
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A peer of the side-by-side runs: the exchange an integrator writes in C on
  * libserialport. Same arguments and output as brimtally_client, without the
  * library path:

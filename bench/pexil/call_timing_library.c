@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Stands in for libbrimtally.so.1 beside a copy of PEXILConfig: forwards the
  * five exports the program calls to the real library and appends, for each
  * ex_xmit_msg and ex_read_line, "<name> <start_ns> <end_ns> <result>" on the

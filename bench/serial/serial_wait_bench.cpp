@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measures what a reply wait costs: the CPU share of port_read_line waiting
 // for a line that never comes, and the delay from a byte's arrival on the
 // pseudo-terminal to port_read_line's return.

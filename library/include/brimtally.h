@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Brimtally I/O modules: the client interface of libbrimtally.
  *
  * A client keeps one ModuleRecord per module, opens the port with btPortOpen and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operations every driver kind shares.
 #include "serial/device_operations.h"
 

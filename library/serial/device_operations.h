@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operations every driver kind shares, written once over a few steps that
 // each kind supplies: opening its device, applying the settings record,
 // moving bytes, counting what its queues hold, its modem lines, break, close

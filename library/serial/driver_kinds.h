@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The driver kinds of this host. Only the kind choice names them; each is
 // defined in its own folder.
 #ifndef BRIMTALLY_SERIAL_DRIVER_KINDS_H

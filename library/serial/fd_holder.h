@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A descriptor owned until it is handed over, so no failure path of an open
 // leaks it (the POSIX host's kinds).
 #ifndef BRIMTALLY_SERIAL_FD_HOLDER_H

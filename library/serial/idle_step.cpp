@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "serial/idle_step.h"
 
 #include "serial/platform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One idle step of a driver wait (a delay, or a read waiting for bytes).
 #ifndef BRIMTALLY_SERIAL_IDLE_STEP_H
 #define BRIMTALLY_SERIAL_IDLE_STEP_H

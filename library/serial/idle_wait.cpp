@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The default wait, handed to the kind of the port's device.
 #include "serial/device_operations.h"
 #include "serial/platform.h"

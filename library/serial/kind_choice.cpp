@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which driver kind opens a port, and the device name a port index stands
 // for: the one place that tells the kinds apart.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The line-parameter codes every driver kind stores and the dump prints, and
 // the checks that turn set_params' arguments into them.
 #ifndef BRIMTALLY_SERIAL_LINE_CODES_H

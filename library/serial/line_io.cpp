@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Line transfers built on a port's operations: one received line up to a
 // terminator within a time-out, and a text with an optional terminator.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The live list (newest first), the fallback object and the exit routine that
 // closes whatever is still open.
 #include "serial/live_ports.h"

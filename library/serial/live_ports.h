@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The process-wide list of live port objects and the fallback object.
 #ifndef BRIMTALLY_SERIAL_LIVE_PORTS_H
 #define BRIMTALLY_SERIAL_LIVE_PORTS_H

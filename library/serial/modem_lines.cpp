@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Single modem-line tests on top of a port's modem_status operation.
 #include "serial/serial_port.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the host gives the portable driver, in each host's files
 // (posix/posix_host.cpp, win32/win32_host.cpp); the millisecond tick
 // port_ticks() of serial_port.h comes from the host as well.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Waiting a number of milliseconds while the idle hook keeps the host going.
 #include "serial/idle_step.h"
 #include "serial/serial_port.h"

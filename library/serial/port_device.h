@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What every driver kind's device block holds: the queue sizes, one line
 // settings record, the line errors and the bytes handed back by unread. Each
 // kind derives its own block from it, so a port object points at this one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Formatting the port dump.
 #include "serial/port_dump.h"
 

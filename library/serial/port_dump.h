@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ten lines of a port dump, formatted from values any driver kind gathers.
 #ifndef BRIMTALLY_SERIAL_PORT_DUMP_H
 #define BRIMTALLY_SERIAL_PORT_DUMP_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The process-wide environment record: idle hook, error-text hook and the
 // queue sizes every port takes at open.
 #include "serial/platform.h"

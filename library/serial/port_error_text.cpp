@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fixed texts of the driver status codes.
 #include "serial/serial_port.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Making and opening a port object.
 #include <cstdio>
 #include <new>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The default operations: what a port answers before (or without) a device.
 #include <new>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The serial driver beneath the library: port objects, their operations table,
 // the process-wide environment and the driver routines. Internal to the library.
 #ifndef BRIMTALLY_SERIAL_SERIAL_PORT_H

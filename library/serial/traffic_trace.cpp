@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // BRIMTALLY_TRACE: one line per line transfer, for a technician who needs to
 // see what went over the wire. Lines look like
 //   "81234.567 COM1 out "#46 01 QE\n\r" 0 Success", or with the port's device

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The traffic trace: with BRIMTALLY_TRACE set to "stderr" or a file path, every
 // line the library writes or reads is logged with a monotonic time in
 // milliseconds, the port, the direction, the bytes (non-printable ones

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rules the default waits of the POSIX and network kinds share.
 #ifndef BRIMTALLY_SERIAL_WAIT_RULES_H
 #define BRIMTALLY_SERIAL_WAIT_RULES_H

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Fixtures: the simulator as a child process, and a port open on it."""
 
 import json

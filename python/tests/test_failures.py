@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Each exception from its real cause, one port per process, checked arguments."""
 
 import subprocess

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Every query and setting, and raw lines, against the simulated module."""
 
 import pytest

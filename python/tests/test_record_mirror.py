@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The ctypes ModuleRecord against the C header, compiled here."""
 
 import ctypes

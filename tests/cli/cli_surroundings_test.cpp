@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brimtally when what surrounds it fails: an output that takes nothing,
 // Ctrl-C and SIGTERM, a second copy on the port, the device vanishing, and a
 // serial device server that turns it away.

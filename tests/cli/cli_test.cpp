@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brimtally, the program, against the simulator: what it prints, what the
 // module receives, and how it fails.
 #include <gtest/gtest.h>

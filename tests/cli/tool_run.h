@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool run as a child, with its standard output where a test wants it,
 // and the simulator's line log read for what reached the module.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stand-ins for what lies outside the window: the device library (scripted
 // reads, recorded calls), the message boxes (recorded, scripted answers) and
 // the program's end; and a window wired to them.

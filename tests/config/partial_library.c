@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A library file that lacks most exports, for the binding's failure path. */
 #include <stdint.h>
 

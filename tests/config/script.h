@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drives the window by its controls' names, so that a case is one line of a
 // table. Steps are separated by ";":
 //   Name         clicks the button or check box Name, e.g. "DDir(3)"

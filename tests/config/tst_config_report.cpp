@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The configuration report and its file chooser: the report's bytes for
 // several combinations of editors on show, appending, a report cut short, the
 // save button's checks and the chooser's lists, buttons and volumes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The configuration request and the default-setting editors: the commands
 // they queue, refused limit boxes, the lights each edit and send leaves, and
 // the limit sliders' crossing guard.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command buffer and the 400 ms cycle: when commands leave, what a reply
 // does and what stays on show, and the communication status.
 #include <QGroupBox>

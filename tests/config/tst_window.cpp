@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window as it starts and loading the device library by path: nothing
 // at start-up, each export at its first call, and a message and status 1 when
 // a file or export is missing. Choosing the port and why it fails, renaming,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device itself failing under the real library: gone while a call waits
 // or before it writes, or not reading. Each
 // call ends within its deadline with its code, and the port (reopened where

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One harness for faults through the real library against the real simulator:
 // a session with the port open and one good transaction behind it, a faulted
 // query checked against its deadline, and the fields it changed.

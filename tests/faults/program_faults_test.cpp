@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program under faults, against the real library and the real simulator:
 // the device vanishing while it polls, and coming back.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faulty replies from the real simulator through the real library: each fails
 // its own transaction with the code a client can act on, changes only what
 // that code allows, ends within its deadline, and leaves the port fit for the

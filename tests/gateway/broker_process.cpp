@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "broker_process.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brimtally-gateway and its broker: logins, and every way the connection can
 // end or be contested, against a private mosquitto (and, for DISCONNECT
 // reason codes mosquitto will not send on demand, a scripted broker).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brimtally-gateway --check-config: every fault of a configuration file,
 // each named by its key and line.
 #include <gtest/gtest.h>

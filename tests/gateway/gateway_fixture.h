@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gateway's tests share this: the gateway as a child process, and a
 // line of two simulated modules with a private mosquitto.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brimtally-gateway, the program, between the simulator and a private
 // mosquitto: what reaches the broker, what reaches the modules, and how it
 // rides out a lost port, a lost broker and its own end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mqtt_probe.h"
 
 #include <unistd.h>

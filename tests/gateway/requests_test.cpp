@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Requests over MQTT: settings and gets reach the modules and are answered;
 // whatever is refused puts nothing on the line; a flood of them is bounded.
 #include "gateway_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hexadecimal codec, the checksum rule and the command lines as built.
 #include <gtest/gtest.h>
 

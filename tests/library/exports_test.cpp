@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The exports of the shared library, loaded by path, against a pseudo-terminal
 // on which the test plays the module.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two queries that are built like the exported ones but not exported.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scanner's verdicts and what it stores, on replies placed in ReplyText.
 #include "reply_scanner.h"
 

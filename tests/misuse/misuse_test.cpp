@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A caller that gets things wrong: calls without a port, after a close, twice
 // closed, with a null record, with text fields that fill their whole width
 // without a NUL, and with arguments out of range. Every call must answer with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port dump and the error texts.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The default wait of the driver: input seen as it arrives, whether or not the
 // wait has a deadline. (What a wait costs is measured by serial_wait_bench.)
 #include <gtest/gtest.h>

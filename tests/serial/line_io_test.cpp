@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Line reading and writing against a real pseudo-terminal.
 #include <gtest/gtest.h>
 

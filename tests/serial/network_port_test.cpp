@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Network ports against a real ser2net started in front of the simulator, for
 // rfc2217:// and tcp://: the library loaded by path, and the driver's codes.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // port_open when memory runs out: this executable replaces the nothrow
 // allocator with one that fails on request.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Driver tests: the port object opened on the far end's device, and closed at
 // the end of the scope.
 #ifndef BRIMTALLY_TESTS_SERIAL_PORT_GUARD_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening, exclusivity, settings, queues and closing of ports on real
 // pseudo-terminals.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a UART has and a pseudo-terminal lacks (modem lines, error counters,
 // low-latency mode, a transmit count): this executable answers the requests
 // that the terminal refuses from a device state of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulator as a command-line tool: help, bad options, exit status,
 // signals, link and socket clean-up, the log and the printer file.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plain-text console a configuration program or a person at a terminal
 // talks to: banner, prompt, "C:" reply, settings and errors.
 #include <gtest/gtest.h>

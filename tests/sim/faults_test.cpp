@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faults injected from options and from the control channel, pacing, power
 // cycles and a device that vanishes and comes back.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The framed protocol end to end: checksums both ways, addressing, every
 // query and setting, several modules, live values.
 #include <gtest/gtest.h>

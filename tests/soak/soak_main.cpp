@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Many transactions over eight simulated modules on one line, with a share of
 // replies spoiled by the simulator's seeded random faults. Every failure must
 // be one the simulator injected, with the status that fault gives; no call

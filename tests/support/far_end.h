@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The far end of a pseudo-terminal: the test holds the master side and names
 // the slave in BRIMTALLY_COM1 (or COM2), which the library opens as its device.
 // A thread of its own collects what arrives and, given a responder, plays the

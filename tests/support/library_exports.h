@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shared library loaded by path and its exports resolved by name, as a
 // client program does it.
 #ifndef BRIMTALLY_TESTS_LIBRARY_LIBRARY_EXPORTS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which fields of a record differ between two copies, by name, so a test can
 // state exactly what a call may change.
 #ifndef BRIMTALLY_TESTS_SUPPORT_RECORD_DIFF_H

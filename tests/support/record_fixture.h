@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Records and reply lines for the library tests.
 #ifndef BRIMTALLY_TESTS_LIBRARY_RECORD_FIXTURE_H
 #define BRIMTALLY_TESTS_LIBRARY_RECORD_FIXTURE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real simulator on its pseudo-terminal, named as COM1, with its line log
 // readable by the test, and the real library loaded by path with one record.
 #ifndef BRIMTALLY_TESTS_SUPPORT_SIM_SESSION_H

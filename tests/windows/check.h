@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A small check harness for the Windows test program: cases made of checks,
 // failures printed as they happen, one closing line for the whole run.
 #ifndef BRIMTALLY_TESTS_WINDOWS_CHECK_H

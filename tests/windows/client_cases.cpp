@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library as a client uses it: Brimtally.dll loaded with LoadLibraryA,
 // every export found by its plain name and called with the __stdcall
 // convention, COM1 leading to the simulated module (address "01",

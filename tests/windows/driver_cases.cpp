@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 driver kind itself. COM1 leads to the simulated module, COM2 to
 // something that refuses to open (a directory: access denied), COM100 to
 // nothing at all.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim_session.h"
 
 #include <windows.h>

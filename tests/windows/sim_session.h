@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the test program knows of the simulated module at the far end of
 // COM1: the file where it logs every line in and out, and a folder through
 // which a relay passes commands to its control socket.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brimtally-wintest <Brimtally.dll> <simulator log> <control folder>: runs
 // the library's cases through the DLL, then the Win32 driver's own cases,
 // against the simulated module on COM1.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How a network port controls the serial line behind its server: raw TCP
 // carries bytes only; RFC 2217 also sets the line and hears of its state.
 #ifndef BRIMTALLY_SERIAL_NET_LINE_CONTROL_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A byte queue of fixed capacity, allocated once without throwing: the
 // received bytes of a network port, and the bytes waiting for its socket.
 #ifndef BRIMTALLY_SERIAL_NET_BYTE_QUEUE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The network driver kind: a serial line behind a serial device server,
 // reached over TCP. How the line itself is controlled (raw TCP: not at all;
 // RFC 2217: telnet with serial-port control) is the device's line control.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening a network port: the name, the connection and the line control's
 // start (for RFC 2217, the negotiation that makes the server our serial port).
 #include <unistd.h>

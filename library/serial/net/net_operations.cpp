@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the network driver kind does its own way: queues in front of a socket,
 // and the line control for everything about the line itself.
 #include <unistd.h>

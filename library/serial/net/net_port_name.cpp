@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsing network port names.
 #include "serial/net/net_port_name.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Port names that reach a serial line over the network: "rfc2217://HOST:PORT"
 // (a telnet session with serial-port control) and "tcp://HOST:PORT" (the
 // line's bytes as they are).

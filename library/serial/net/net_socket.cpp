@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Name lookup and a bounded, non-blocking connect.
 #include "serial/net/net_socket.h"
 

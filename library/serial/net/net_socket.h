@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Connecting a non-blocking TCP socket within a time bound.
 #ifndef BRIMTALLY_SERIAL_NET_SOCKET_H
 #define BRIMTALLY_SERIAL_NET_SOCKET_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Moving bytes between a network port's queues and its socket.
 #include <poll.h>
 #include <sys/socket.h>

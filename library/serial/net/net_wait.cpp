@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The default wait of a network port: the POSIX kind's rules on a socket.
 #include <sys/ioctl.h>
 

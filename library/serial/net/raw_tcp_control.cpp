@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A line behind a raw TCP port: bytes pass as they are, and the server's own
 // configuration sets the line, so there is nothing to send or hear.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A line behind an RFC 2217 server: the telnet session negotiates serial-port
 // control, sends the settings record and hears the line's state.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The RFC 2217 telnet session on libtelnet.
 #include "serial/net/rfc2217_session.h"
 

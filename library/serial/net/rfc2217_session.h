@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The telnet side of an RFC 2217 port: option negotiation, the COM-PORT-OPTION
 // commands and the server's answers, and data with 0xFF doubled, through
 // libtelnet. Received data goes to one queue, bytes for the socket to another.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The POSIX driver kind: a terminal device driven through termios, non-blocking
 // reads and writes, and poll for waiting.
 #ifndef BRIMTALLY_SERIAL_POSIX_POSIX_DEVICE_H

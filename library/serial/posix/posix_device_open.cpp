@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening a terminal device into a port object, exclusively and in raw mode.
 #include <fcntl.h>
 #include <linux/serial.h>

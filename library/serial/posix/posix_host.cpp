@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the POSIX host gives the driver: the host check, its millisecond tick
 // and the default idle hook.
 #include <time.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The line rate through termios2, which takes any rate in bits per second.
 // Kept apart: the kernel's termios2 header cannot share a file with <termios.h>.
 #include <asm/termbits.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the POSIX driver kind does its own way: termios, ioctl and the
 // descriptor's reads and writes.
 #include <linux/serial.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings record and termios: reading the device's state into the record
 // and applying the record to the device as a whole.
 #include <sys/ioctl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The default wait of the POSIX kind.
 #include <poll.h>
 #include <sys/ioctl.h>

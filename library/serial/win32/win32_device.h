@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 driver kind: a communications device opened for overlapped I/O,
 // with time-outs that make every read return at once.
 #ifndef BRIMTALLY_SERIAL_WIN32_WIN32_DEVICE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening a communications device into a port object.
 #include <memory>
 #include <new>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's entry point. Ports still open at unload are closed by the
 // driver's exit routine, which the runtime runs when the library detaches.
 #include <windows.h>

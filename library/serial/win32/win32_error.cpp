@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Why a Win32 call failed, as a driver status.
 #include "serial/win32/win32_device.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the Win32 host gives the driver: the host check, its millisecond tick
 // and the default idle hook, which keeps the calling thread's windows alive
 // during a wait.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the Win32 driver kind does its own way: the DCB, ClearCommError and
 // overlapped reads.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The transmit queue of the Win32 driver kind. The system holds one write at
 // a time; what is written meanwhile waits in the ring and goes out in order
 // when that write ends, which any later call on the port notices. No call

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Brimtally I/O modules from Python, over the same ``libbrimtally.so.1`` as C.
 
 Example::

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Finding and loading libbrimtally.so.1, and the lock that serialises its calls."""
 
 import ctypes

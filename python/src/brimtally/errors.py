@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Exceptions raised in place of the library's status codes."""
 
 from typing import Optional

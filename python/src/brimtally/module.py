@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """One module on the open port: its typed queries and settings."""
 
 import ctypes

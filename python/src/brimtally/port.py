@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The one open serial port of this process, its raw lines and its modules."""
 
 import ctypes

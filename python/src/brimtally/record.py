@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The ctypes mirror of the C ``ModuleRecord`` and the library's status codes.
 
 The layout must match ``brimtally.h`` byte for byte; a test compiles the header

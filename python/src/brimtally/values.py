@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Typed snapshots of a module's values, as the queries return them."""
 
 from dataclasses import dataclass
