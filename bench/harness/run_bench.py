@@ -358,6 +358,12 @@ def main():
                                  MANDATED_MS, time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime()),
                                  load_average()))
         return
+    if "--unpaced" in sys.argv:  # item 1 alone, printed only
+        with tempfile.TemporaryDirectory(prefix="brimtally-bench-") as workdir:
+            rows = side_by_side(build, workdir, None, 30, rounds, per_round, raw_count)
+        for name, row in rows.items():
+            print(name, {k: v for k, v in row.items() if not isinstance(v, (list, dict))})
+        return
     info = machine()
     load_before = load_average()
     started = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime())

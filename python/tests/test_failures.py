@@ -64,7 +64,7 @@ def test_arguments_are_checked_before_sending(port):
         (m.set_analog_out, (0x1000, 0)), (m.set_analog_limits, (6, 0, 0)), (m.set_analog_limits, (3, 0, 0x100)),
         (m.set_digital_out, (-1,)), (m.set_pwm, (1000, 101)), (m.set_debounce, (True,)),
         (m.print_text, ("x" * 89,)), (m.print_text, ("tab\t",)), (port.send_line, ("x" * 99,)),
-        (port.module, ("a b",)), (port.module, ("x" * 20,)),
+        (port.module, ("a b",)), (port.module, ("x" * 20,)), (brimtally.open_port, ("/x" * 2048,)),
     ]:
         with pytest.raises((ValueError, TypeError)):
             call(*args)

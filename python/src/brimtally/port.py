@@ -183,6 +183,8 @@ def _resolve(port: PortName) -> "tuple[int, Optional[str]]":
         return int(name[3]), None
     if not name:
         raise ValueError("port must not be empty")
+    if len(os.fsencode(name)) > 4095:  # the library's longest port name
+        raise ValueError("a device path is at most 4095 characters")
     return 1, name
 
 
