@@ -20,7 +20,7 @@ struct DiscoveryMessage {
   toolkit::Json config;
 };
 
-// Topics are those of module_topic(); `fields` are the state's field names.
+// Topics are the module's own (base/line/module); `fields` are the state's field names.
 std::vector<DiscoveryMessage> discovery_messages(const std::string& base_topic,
                                                  const std::string& line, const std::string& module,
                                                  const std::vector<std::string>& fields);
