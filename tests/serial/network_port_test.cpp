@@ -162,6 +162,8 @@ TEST_P(NetworkPort, BytesFFCrossBothWaysAndTheDumpNamesTheServer) {
   EXPECT_NE(got.find('\xFF'), std::string::npos);
   EXPECT_EQ(got, session_.logged("out").back());
 
+  // Two stop bits, as the server confirms them (RFC 2217 has its own codes).
+  EXPECT_EQ(net.port->ops->set_params(*net.port, 9600, 'N', 8, 2), bt::kPortOk);
   g_dump.clear();
   net.port->ops->dump(*net.port, [](const char* line) { g_dump.push_back(line); });
   ASSERT_EQ(g_dump.size(), 10u);
@@ -169,6 +171,7 @@ TEST_P(NetworkPort, BytesFFCrossBothWaysAndTheDumpNamesTheServer) {
       << g_dump[1];
   EXPECT_NE(g_dump[1].find("BaudRate: 9600    ByteSize: 8  Parity: 0"), std::string::npos)
       << g_dump[1];
+  EXPECT_EQ(g_dump[2].rfind("StopBits: 2 ", 0), 0u) << g_dump[2];
   EXPECT_EQ(net.port->ops->send_break(*net.port, 5), 0);
   EXPECT_EQ(net.port->status, bt::kPortOk);
 }
