@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "tool_run.h"
@@ -155,7 +156,8 @@ int connect_to(uint16_t port) {
 // ser2net in front of the simulator's device on a free loopback port.
 class Ser2net {
  public:
-  Ser2net(const std::string& accepter, const std::string& device, const std::string& pid_file) {
+  Ser2net(const std::string& accepter, const std::string& device, const std::string& pid_file)
+      : device_(device) {
     close(loopback_socket(port_));
     const std::string config = "connection: &line#  accepter: " + accepter + ",127.0.0.1," +
                                std::to_string(port_) + "#  connector: serialdev," + device +
@@ -183,7 +185,29 @@ class Ser2net {
   }
   uint16_t port() const { return port_; }
 
+  // A client that holds the line. ser2net opens the device for its client and closes it
+  // after, each in its own time: the last client must be gone, the new one given the device.
+  int hold_line() const {
+    settle(false);
+    const int fd = connect_to(port_);
+    settle(true);
+    return fd;
+  }
+
  private:
+  void settle(bool open) const {
+    const auto target = std::filesystem::canonical(device_);
+    const auto has_device = [&] {
+      std::error_code failed;
+      for (const auto& fd :
+           std::filesystem::directory_iterator("/proc/" + std::to_string(pid_) + "/fd", failed))
+        if (std::filesystem::read_symlink(fd, failed) == target) return true;
+      return false;
+    };
+    for (int i = 0; i < 500 && has_device() != open; ++i) usleep(10'000);
+  }
+
+  std::string device_;
   uint16_t port_ = 0;
   pid_t pid_ = -1;
 };
@@ -204,25 +228,25 @@ TEST(ToolDeviceServer, SaysWhyTheServerTurnedItAway) {
       "other client";
   const struct {
     std::string url;
-    uint16_t held;  // a client of this port holds the line
+    const Ser2net* held;  // a client of this server holds the line
     int code;
     std::string says;
   } cases[] = {
-      {"rfc2217://127.0.0.1:" + std::to_string(telnet.port()), 0, 0, ""},
-      {"rfc2217://127.0.0.1:" + std::to_string(telnet.port()), telnet.port(), 6, in_use},
-      {"tcp://127.0.0.1:" + std::to_string(raw.port()), raw.port(), 6, in_use},
-      {"tcp://127.0.0.1:" + std::to_string(refusing), 0, 6, "refused the connection"},
-      {"rfc2217://brimtally-test.invalid:2217", 0, 6, "host brimtally-test.invalid is not known"},
-      {"tcp://127.0.0.1:" + std::to_string(full), 0, 6, "did not answer within 3 s"},
+      {"rfc2217://127.0.0.1:" + std::to_string(telnet.port()), nullptr, 0, ""},
+      {"rfc2217://127.0.0.1:" + std::to_string(telnet.port()), &telnet, 6, in_use},
+      {"tcp://127.0.0.1:" + std::to_string(raw.port()), &raw, 6, in_use},
+      {"tcp://127.0.0.1:" + std::to_string(refusing), nullptr, 6, "refused the connection"},
+      {"rfc2217://brimtally-test.invalid:2217", nullptr, 6,
+       "host brimtally-test.invalid is not known"},
+      {"tcp://127.0.0.1:" + std::to_string(full), nullptr, 6, "did not answer within 3 s"},
   };
   for (const auto& c : cases) {
-    const int client = c.held != 0 ? connect_to(c.held) : -1;
-    if (client >= 0) usleep(300'000);  // ser2net has given it the line
+    const int client = c.held != nullptr ? c.held->hold_line() : -1;
     const RunResult r = tool({"get", "digital-in", "--port", c.url, "--timeout", "1000"});
     EXPECT_EQ(r.exitCode, c.code) << c.url << ": " << r.err;
     EXPECT_EQ(lines(r.err).size(), c.code != 0 ? 1u : 0u) << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << c.url << ": " << r.err;
-    if (client >= 0) close(client), usleep(300'000);
+    if (client >= 0) close(client);
   }
   for (int fd : {silent, queued[0], queued[1]}) close(fd);
 }
