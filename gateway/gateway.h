@@ -52,6 +52,12 @@ class Gateway {
               const std::string& text, const toolkit::Json& confirmed = toolkit::Json());
   ModuleState* find_module(const std::string& name);
 
+  // Controls, one part of a setting each, and reading back what was set
+  // (gateway_controls.cpp).
+  void check_control(const ModuleState& module, const SetRequest& request) const;
+  int fill_control(ModuleState& module, SetRequest& request, std::string& why);
+  toolkit::Json read_back(ModuleState& module, const SetRequest& request);
+
   // The line: the port, its loss, and polls (gateway_polling.cpp).
   void open_port();
   void lose_port(const std::string& why);

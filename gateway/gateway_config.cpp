@@ -11,6 +11,7 @@
 #include <set>
 
 #include "broker_address.h"
+#include "controls.h"
 #include "exit_codes.h"
 #include "module_address.h"
 #include "queries.h"
@@ -72,8 +73,8 @@ class TableReader {
     }
   }
 
-  const toml::array* array(const std::string& key) {
-    if (!present(key, true)) return nullptr;
+  const toml::array* array(const std::string& key, bool required = true) {
+    if (!present(key, required)) return nullptr;
     if (const toml::array* a = table_[key].as_array()) return a;
     fault(key, "must be an array");
     return nullptr;
@@ -187,6 +188,30 @@ void read_line(TableReader& r, LineConfig& line) {
   }
 }
 
+// Which controls discovery advertises; all of them unless the key says.
+void read_controls(TableReader& r, ModuleConfig& module) {
+  const toml::array* listed = r.array("controls", false);
+  if (listed == nullptr) {
+    for (const Control& control : controls()) module.controls.push_back(control.name);
+    return;
+  }
+  for (const toml::node& entry : *listed) {
+    const auto name = entry.value<std::string>();
+    const std::vector<const Control*> named = named_controls(name ? *name : "");
+    if (named.empty()) {
+      r.fault("controls",
+              (name ? "has the unknown control \"" + *name + "\"" : "holds a non-string") +
+                  "; controls: digital-out, digital-out/0 to digital-out/7, analog-out, "
+                  "analog-out/0, analog-out/1, pwm, pwm/period, pwm/percent, "
+                  "reset-min-max, reset-totalizer");
+    }
+    for (const Control* control : named) {
+      if (!std::count(module.controls.begin(), module.controls.end(), control->name))
+        module.controls.push_back(control->name);
+    }
+  }
+}
+
 void read_module(TableReader& r, ModuleConfig& module) {
   r.text("name", module.name, true);
   if (!module.name.empty() && !valid_segment(module.name)) {
@@ -217,6 +242,19 @@ void read_module(TableReader& r, ModuleConfig& module) {
     if (poll->empty()) r.fault("poll", "names no query");
   }
   r.number("interval", module.interval, 0, 86400);
+  r.integer("direction", module.direction, 0, 255);
+  read_controls(r, module);
+  if (const toml::array* pwm = r.array("pwm", false)) {
+    const auto part = [&](size_t i) {
+      return i < pwm->size() ? (*pwm)[i].value<int64_t>() : std::nullopt;
+    };
+    if (pwm->size() != 2 || !part(0) || !part(1) || *part(0) < 0 || *part(0) > 65535 ||
+        *part(1) < 0 || *part(1) > 65535) {
+      r.fault("pwm", "must be [PERIOD, PERCENT], each an integer from 0 to 65535");
+    } else {
+      module.pwm = {static_cast<int32_t>(*part(0)), static_cast<int32_t>(*part(1))};
+    }
+  }
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 #ifndef BRIMTALLY_GATEWAY_CONFIG_H
 #define BRIMTALLY_GATEWAY_CONFIG_H
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace gateway {
@@ -37,8 +40,13 @@ struct LineConfig {
 struct ModuleConfig {
   std::string name;
   std::string address;
-  std::vector<std::string> poll;  // the tool's query names
-  double interval = 1.0;          // seconds between polls
+  std::vector<std::string> poll;      // the tool's query names
+  double interval = 1.0;              // seconds between polls
+  int direction = -1;                 // the port directions as wired (bit 1 = input); -1: not given
+  std::vector<std::string> controls;  // the controls discovery advertises, by name
+  // The module's PWM period and percent until the gateway sends one: the
+  // module does not report it, and one half is never sent without the other.
+  std::optional<std::pair<int32_t, int32_t>> pwm;
 };
 
 struct Config {

@@ -23,8 +23,8 @@ void Gateway::publish_availability(const ModuleState& module) {
 void Gateway::publish_discovery() {
   for (const ModuleState& module : modules_) {
     for (const DiscoveryMessage& message : discovery_messages(
-             config_.mqtt.base_topic, config_.line.name, module.config.name, module.fields)) {
-      link_.publish(message.topic, message.config.dump(), true);
+             config_.mqtt.base_topic, config_.line.name, module.config, module.fields)) {
+      link_.publish(message.topic, message.config.is_null() ? "" : message.config.dump(), true);
     }
   }
 }

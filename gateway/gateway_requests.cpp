@@ -2,6 +2,7 @@
 // Requests from the broker: gets and settings, checked before anything goes
 // on the line, queued per module, and answered on the module's response
 // topic and the requester's own.
+#include "controls.h"
 #include "discovery.h"
 #include "gateway.h"
 #include "status_words.h"
@@ -64,7 +65,18 @@ void Gateway::handle_message(const Letter& letter) {
       return;
     }
     if (letter.payload.size() > kLargestPayload) throw Refusal("the payload is over 4096 bytes");
-    parse_set(topic.setting, letter.payload, module->config.address.size(), request);
+    if (topic.setting.find('/') == std::string::npos) {
+      parse_set(topic.setting, letter.payload, module->config.address.size(), request);
+    } else {
+      const Control* control = find_control(topic.setting);
+      if (control == nullptr || control->kind == Control::Kind::kReset) {
+        throw Refusal("unknown control \"" + topic.setting +
+                      "\"; controls: digital-out/0 to digital-out/7, analog-out/0, "
+                      "analog-out/1, pwm/period, pwm/percent");
+      }
+      parse_control(*control, letter.payload, request);
+      check_control(*module, request);
+    }
     if (letter.retained) {
       throw Refusal("a retained command is never carried out; publish it without the retain flag");
     }
@@ -139,25 +151,33 @@ void Gateway::apply(PendingSet& pending) {
            "the request expired (its message expiry) before its turn on the line; nothing sent");
     return;
   }
-  ModuleRecord record{};
   const Clock::time_point start = Clock::now();
+  // A control changes one part of what the module has now, in the same turn
+  // on the line, so two controls used at once never undo each other.
+  if (request.control != nullptr) {
+    std::string why;
+    const int status = fill_control(module, request, why);
+    if (status != BT_OK) {
+      diagnostics_.busy(Clock::now() - start);
+      answer(topic, request, status, why);
+      if (status != kRefusedStatus && port_.device_gone())
+        lose_port("the device stopped working while reading the outputs for a setting");
+      return;
+    }
+  }
+  ModuleRecord record{};
   const int16_t status =
       port_.set(request.entry, request.values, request.text, module.config.address, record);
-  diagnostics_.busy(Clock::now() - start);
   if (status != BT_OK) {
+    diagnostics_.busy(Clock::now() - start);
     answer(topic, request, status, toolkit::status_words(status) + "; nothing confirmed");
     if (port_.device_gone()) lose_port("the device stopped working while sending a setting");
     return;
   }
-  // Outputs and directions can be read back, by the query of the same name:
-  // say whether the module took them.
-  toolkit::Json confirmed;
-  if (request.setting == "digital-out" || request.setting == "direction") {
-    const toolkit::Query& query = *toolkit::find_query(request.setting);
-    ModuleRecord read{};
-    const bool got = port_.query(query, module.config.address, read) == BT_OK;
-    confirmed = got && toolkit::record_fields(read, query.fields).front() == request.values[0];
-  }
+  if (request.entry != nullptr && request.entry->name == "pwm")
+    module.pwm = {request.values[0], request.values[1]};
+  const toolkit::Json confirmed = read_back(module, request);
+  diagnostics_.busy(Clock::now() - start);
   poll(module);
   answer(topic, request, BT_OK, "sent " + toolkit::sent_line(record), confirmed);
 }

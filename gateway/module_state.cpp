@@ -7,7 +7,7 @@
 namespace gateway {
 
 ModuleState::ModuleState(const ModuleConfig& module, const std::string& line_topic)
-    : config(module), topic(line_topic + "/" + module.name) {
+    : config(module), topic(line_topic + "/" + module.name), pwm(module.pwm) {
   for (const std::string& name : module.poll) {
     const toolkit::Query* query = toolkit::find_query(name);
     queries.push_back(query);

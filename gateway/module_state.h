@@ -47,6 +47,10 @@ struct ModuleState {
   bool get_asked = false;
   std::vector<Requester> get_requesters;
 
+  // The PWM period and percent last sent (or configured): the module does
+  // not report them, and a control sets one half with the other kept.
+  std::optional<std::pair<int32_t, int32_t>> pwm;
+
   Clock::time_point next_due{};
   Clock::time_point last_start{};
   uint64_t polls = 0;

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "set_request.h"
 
+#include <cctype>
+#include <cmath>
+
 #include "exit_codes.h"
 
 namespace gateway {
@@ -28,16 +31,9 @@ std::string argument_text(const Json& value, const toolkit::Setting& setting) {
                 ": each argument must be a non-negative integer or a string such as \"0x1F\"");
 }
 
-}  // namespace
-
-void parse_set(const std::string& setting, const std::string& payload, size_t address_length,
-               SetRequest& request) {
-  request.setting = setting;
-  Json body = Json::array();
-  if (payload.find_first_not_of(" \t\r\n") != std::string::npos) {
-    body = Json::parse(payload, nullptr, false);
-    if (body.is_discarded()) throw Refusal("the payload is not JSON");
-  }
+// The arguments of a payload read as JSON: an array, or {"args": [...],
+// "transaction": ...}.
+Json arguments(Json body, SetRequest& request) {
   if (body.is_object()) {
     for (const auto& [key, value] : body.items()) {
       if (key != "args" && key != "transaction") {
@@ -51,6 +47,61 @@ void parse_set(const std::string& setting, const std::string& payload, size_t ad
     throw Refusal("the payload must be a JSON array of arguments or {\"args\": [...]}");
   }
   request.args = body;
+  return body;
+}
+
+Json parsed(const std::string& payload) {
+  if (payload.find_first_not_of(" \t\r\n") == std::string::npos) return Json::array();
+  Json body = Json::parse(payload, nullptr, false);
+  if (body.is_discarded()) throw Refusal("the payload is not JSON");
+  return body;
+}
+
+std::string lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// ON or OFF, as a switch sends it, or the forms a program would write.
+int32_t bit_value(const Json& value, const std::string& where) {
+  if (value.is_boolean()) return value.get<bool>() ? 1 : 0;
+  if (value.is_number_unsigned() && value.get<uint64_t>() <= 1) return value.get<int32_t>();
+  if (value.is_string()) {
+    const std::string word = lower(value.get<std::string>());
+    if (word == "on" || word == "1" || word == "true") return 1;
+    if (word == "off" || word == "0" || word == "false") return 0;
+  }
+  throw Refusal(where + " takes ON or OFF (or 1, 0, true, false); nothing sent");
+}
+
+// A number in the whole setting's field, checked as its argument would be.
+int32_t field_value(const Json& value, const toolkit::Setting& whole, int index,
+                    const std::string& where) {
+  std::string text;
+  if (value.is_number_integer() || value.is_string()) {
+    text = value.is_string() ? value.get<std::string>() : value.dump();
+  } else if (value.is_number_float() && std::trunc(value.get<double>()) == value.get<double>()) {
+    // A slider sends 2000.0; a whole number too large for any field stays too large.
+    const double whole = value.get<double>();
+    text = std::fabs(whole) < 1e12 ? std::to_string(static_cast<int64_t>(whole))
+                                   : std::string(13, '9');
+  } else {
+    throw Refusal(where + " takes a whole number; nothing sent");
+  }
+  const toolkit::Setting one{whole.name, "", {whole.arguments[index]}, nullptr};
+  try {
+    return toolkit::parse_arguments(one, {text}).front();
+  } catch (const toolkit::Failure& failure) {
+    throw Refusal(failure.what());
+  }
+}
+
+}  // namespace
+
+void parse_set(const std::string& setting, const std::string& payload, size_t address_length,
+               SetRequest& request) {
+  request.setting = setting;
+  const Json body = arguments(parsed(payload), request);
   const toolkit::Setting* entry = find_setting(setting);
   if (entry == nullptr && setting != "print") {
     std::string known;
@@ -77,6 +128,26 @@ void parse_set(const std::string& setting, const std::string& payload, size_t ad
   } catch (const toolkit::Failure& failure) {
     throw Refusal(failure.what());
   }
+}
+
+void parse_control(const Control& control, const std::string& payload, SetRequest& request) {
+  request.setting = control.name;
+  request.entry = find_setting(control.setting);
+  request.control = &control;
+  const std::string where = "set " + control.name;
+  std::string word = payload;
+  word.erase(0, word.find_first_not_of(" \t\r\n"));
+  word.erase(word.find_last_not_of(" \t\r\n") + 1);
+  // A dashboard sends a bare word or number: what is not JSON is taken as a word.
+  Json body = word.empty() ? Json::array() : Json::parse(word, nullptr, false);
+  if (body.is_discarded()) body = word;
+  if (!body.is_array() && !body.is_object()) body = Json::array({body});
+  body = arguments(body, request);
+  if (body.size() != 1)
+    throw Refusal(where + " takes one value; got " + std::to_string(body.size()));
+  request.control_value = control.kind == Control::Kind::kBit
+                              ? bit_value(body[0], where)
+                              : field_value(body[0], *request.entry, control.index, where);
 }
 
 std::string response(const SetRequest& request, int status, const std::string& text,

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "controls.h"
 #include "record_fields.h"
 #include "settings.h"
 
@@ -27,6 +28,10 @@ struct SetRequest {
   const toolkit::Setting* entry = nullptr;  // null for print
   std::vector<int32_t> values;
   std::string text;  // print's text
+  // A control's request: the one value it sets; `values` are filled in on
+  // the line, from what the module has.
+  const Control* control = nullptr;
+  int32_t control_value = 0;
   // MQTT 5: where the requester also wants the response, and its tag.
   std::string response_topic;
   std::string correlation;
@@ -42,6 +47,11 @@ class Refusal : public std::runtime_error {
 // so the refusal's response still carries the args and transaction.
 void parse_set(const std::string& setting, const std::string& payload, size_t address_length,
                SetRequest& request);
+
+// The request on `set/<control>`: the payload is the one value, as a word
+// (ON, OFF for a bit), a number, or the JSON forms parse_set takes with one
+// argument.
+void parse_control(const Control& control, const std::string& payload, SetRequest& request);
 
 // The response as JSON text; `confirmed` only where a query read the
 // setting back.

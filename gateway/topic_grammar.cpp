@@ -23,7 +23,7 @@ RequestTopic parse_request_topic(const std::string& line_topic, const std::strin
 }
 
 std::vector<std::string> request_filters(const std::string& line_topic) {
-  return {line_topic + "/+/set/+", line_topic + "/+/get"};
+  return {line_topic + "/+/set/+", line_topic + "/+/set/+/+", line_topic + "/+/get"};
 }
 
 bool valid_base_topic(const std::string& topic) {

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The topics the gateway takes requests on, <line>/<module>/get and
-// <line>/<module>/set/<setting>, and the rule for a topic it is asked to
-// publish to (an MQTT 5 response topic): a broker drops a client that
-// publishes to a wildcard or to text that is not UTF-8, so such a topic is
-// refused before anything is done for the request. Also what a configured
-// base topic may be.
+// The topics the gateway takes requests on, <line>/<module>/get,
+// <line>/<module>/set/<setting> and <line>/<module>/set/<setting>/<part>, and the rule for a topic
+// it is asked to publish to (an MQTT 5 response topic): a broker drops a client that publishes to a
+// wildcard or to text that is not UTF-8, so such a topic is refused before anything is done for the
+// request. Also what a configured base topic may be.
 #ifndef BRIMTALLY_GATEWAY_TOPIC_GRAMMAR_H
 #define BRIMTALLY_GATEWAY_TOPIC_GRAMMAR_H
 
@@ -17,7 +16,7 @@ struct RequestTopic {
   enum class Kind { kNone, kGet, kSet };
   Kind kind = Kind::kNone;
   std::string module;
-  std::string setting;  // kSet
+  std::string setting;  // kSet: a setting, or a control such as "digital-out/3"
 };
 
 RequestTopic parse_request_topic(const std::string& line_topic, const std::string& topic);

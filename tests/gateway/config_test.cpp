@@ -42,6 +42,13 @@ TEST(GatewayConfig, EachFaultNamesItsKeyAndLine) {
        ":5: module[0].interval: must be a number from 0 to 86400"},
       {"[[module]]\nname = \"v\"\naddress = \"01234567890123456789\"\npoll = [\"key\"]\n",
        ":3: module[0].address: must be 1 to 19"},
+      {"[[module]]\nname = \"v\"\naddress = \"2\"\npoll = [\"key\"]\ncontrols = "
+       "[\"digital-out/9\"]\n",
+       ":5: module[0].controls: has the unknown control \"digital-out/9\""},
+      {"[[module]]\nname = \"v\"\naddress = \"2\"\npoll = [\"key\"]\ndirection = 256\n",
+       ":5: module[0].direction: must be an integer from 0 to 255"},
+      {"[[module]]\nname = \"v\"\naddress = \"2\"\npoll = [\"key\"]\npwm = [1, 70000]\n",
+       ":5: module[0].pwm: must be [PERIOD, PERCENT]"},
       {"[line]\n", "line.name"},
       {"x = [", ":1: "},
   };

@@ -92,7 +92,8 @@ class Gateway : public ::testing::Test {
         << mqtt << "\n[line]\nname = \"line1\"\nport = \"" << dir.path("tty")
         << "\"\n[[module]]\nname = \"pump\"\naddress = \"01\"\npoll = [\"all-io\"]\n"
         << "interval = 0.2\n[[module]]\nname = \"valve\"\naddress = \"02\"\n"
-        << "poll = [\"digital-out\", \"direction\"]\ninterval = 3600\n";
+        << "poll = [\"digital-out\", \"direction\"]\ninterval = 3600\ndirection = 0x0F\n"
+        << "controls = [\"digital-out\", \"analog-out/1\", \"pwm\"]\n";
     return dir.path("gw.toml");
   }
   void start(const std::vector<std::string>& env = {}) {

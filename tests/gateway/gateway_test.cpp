@@ -54,6 +54,51 @@ TEST_F(Gateway, PublishesStatesAvailabilityAndDiscovery) {
   }
 }
 
+TEST_F(Gateway, HomeAssistantControlsSetTheOutputs) {
+  sim.control("set @01 d0 9");
+  sim.control("set @01 dir 0");  // outputs all
+  start();
+  ASSERT_TRUE(sees(kLine + "/pump/availability", "online")) << slurp(dir.path("gw.log")) << broker.log();
+  const auto config = [&](const std::string& component, const std::string& object) {
+    const std::string topic =
+        "homeassistant/" + component + "/brimtally_line1_" + object + "/config";
+    const auto message = probe->waitFor(topic);
+    return message ? json::parse(message->payload, nullptr, false) : json();
+  };
+  const json bit = config("switch", "pump/DigitalOut3");
+  EXPECT_EQ(bit["state_topic"], kLine + "/pump");
+  EXPECT_NE(bit["value_template"].get<std::string>().find("DigitalOut | int | bitwise_and(8)"),
+            std::string::npos);
+  EXPECT_EQ(bit["unique_id"], "brimtally_line1_pump_DigitalOut3");
+  EXPECT_EQ(bit["availability"].size(), 2u);
+  EXPECT_EQ(bit["device"]["identifiers"][0], "brimtally_line1_pump");
+  const json channel = config("number", "pump/AnalogOut1");
+  EXPECT_EQ(channel["value_template"], "{{ value_json.AnalogOut1 }}");
+  EXPECT_EQ(channel["max"], 4095);
+  EXPECT_EQ(config("number", "pump/PwmPercent")["max"], 65535);
+  const json reset = config("button", "pump/ResetTotalizer");
+  // As Home Assistant would use them.
+  probe->publish(bit["command_topic"], bit["payload_on"]);
+  probe->publish(channel["command_topic"], "700.0");
+  sim.control("set @01 total 500");
+  probe->publish(reset["command_topic"], reset["payload_press"]);
+  for (int i = 0; i < 500 && module(0)["analog_out"][1] != 700; ++i) usleep(20'000);
+  EXPECT_EQ(module(0)["digital_out"], 8);
+  EXPECT_EQ(module(0)["analog_out"], json::array({9, 700}));
+  for (int i = 0; i < 500 && module(0)["totalizer"] != 0; ++i) usleep(20'000);
+  EXPECT_EQ(module(0)["totalizer"], 0);
+  // The valve advertises what its configuration lists, and no input bit;
+  // the rest is removed, in case an earlier configuration advertised it.
+  for (const char* hidden :
+       {"switch/brimtally_line1_valve/DigitalOut2", "number/brimtally_line1_valve/AnalogOut0",
+        "button/brimtally_line1_valve/ResetTotalizer"})
+    EXPECT_TRUE(sees("homeassistant/" + std::string(hidden) + "/config", "")) << hidden;
+  EXPECT_EQ(config("switch", "valve/DigitalOut5")["state_topic"], kLine + "/valve");
+  const json unread = config("number", "valve/AnalogOut1");
+  EXPECT_EQ(unread["optimistic"], true);
+  EXPECT_FALSE(unread.contains("state_topic"));
+}
+
 TEST_F(Gateway, AModuleIsOnlineOnlyWhileItAnswers) {
   // Only the pump is silent: the valve on the same line stays online.
   sim.control("fault @01 drop");

@@ -92,6 +92,64 @@ TEST_F(Gateway, RefusedRequestsAreAnsweredAndPutNothingOnTheLine) {
   EXPECT_EQ(broker.log().find("protocol error"), std::string::npos) << broker.log();
 }
 
+TEST_F(Gateway, AControlChangesItsOnePartAndLeavesTheRest) {
+  sim.control("set @02 do 160");  // bits 5 and 7
+  sim.control("set @02 d0 123");
+  start();
+  ASSERT_TRUE(sees(kLine + "/valve/availability", "online"));
+  // Back to back: each reads what the others left.
+  const std::string set = kLine + "/valve/set/";
+  probe->publish(set + "digital-out/4", "ON");
+  probe->publish(set + "digital-out/6", "true");
+  probe->publish(set + "digital-out/7", R"({"args": ["OFF"], "transaction": 3})");
+  probe->publish(set + "analog-out/1", "2000.0");
+  probe->publish(set + "pwm/percent", "30");  // nothing known of the period yet
+  probe->publish(set + "pwm", "[1000, 25]");
+  probe->publish(set + "pwm/percent", "[30]");
+  const std::pair<std::string, std::string> refused[] = {
+      {"digital-out/2", "is an input by the configuration's direction (0x0F"},
+      {"digital-out/8", "unknown control"},
+      {"digital-out/5", "takes ON or OFF"},
+      {"analog-out/0", "out of range: the module takes 0 to 4095"},
+      {"analog-out/1", "whole number"},
+      {"pwm/period", "takes one value; got 2"},
+  };
+  const std::string bad[] = {"ON", "OFF", "maybe", "1e30", "1.5", "[1, 2]"};
+  for (size_t i = 0; i < std::size(refused); ++i) probe->publish(set + refused[i].first, bad[i]);
+  for (const auto& [control, says] : refused) {
+    EXPECT_TRUE(seesJson(kLine + "/valve/response", [&](const json& j) {
+      return j["setting"] == control && j["status"] == 400 &&
+             j["text"].get<std::string>().find(says) != std::string::npos;
+    })) << control;
+  }
+  EXPECT_TRUE(seesJson(kLine + "/valve/response", [](const json& j) {
+    return j["setting"] == "pwm/percent" && j["status"] == 400 &&
+           j["text"].get<std::string>().find("does not report its PWM") != std::string::npos;
+  }));
+  for (const std::string control : {"digital-out/4", "digital-out/6", "digital-out/7"}) {
+    EXPECT_TRUE(seesJson(kLine + "/valve/response", [&](const json& j) {
+      return j["setting"] == control && j["status"] == 0 && j["confirmed"] == true &&
+             (control != "digital-out/7" || j["transaction"] == 3);
+    })) << control;
+  }
+  EXPECT_TRUE(seesJson(kLine + "/valve/response", [](const json& j) {
+    return j["setting"] == "analog-out/1" && j["status"] == 0 && j["confirmed"] == true;
+  }));
+  ASSERT_TRUE(seesJson(kLine + "/valve/response", [](const json& j) {
+    return j["setting"] == "pwm/percent" && j["status"] == 0 && !j.contains("confirmed");
+  }));
+  const json valve = module(1);
+  EXPECT_EQ(valve["digital_out"], 0b01110000);
+  EXPECT_EQ(valve["analog_out"], json::array({123, 2000}));
+  EXPECT_EQ(valve["pwm_period"], 1000);
+  EXPECT_EQ(valve["pwm_percent"], 30);
+  // The refused put nothing on the line: three bits, a channel, two PWMs.
+  for (const auto& [command, times] : {std::pair{" 02 SO ", 3}, {" 02 SD ", 1}, {" 02 SP ", 2}}) {
+    const std::string sent = onLine(command);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), '\n'), times) << sent;
+  }
+}
+
 TEST_F(Gateway, AFloodOfSettingsIsBoundedAndStarvesNoOtherModule) {
   start();
   ASSERT_TRUE(sees(kLine + "/valve/availability", "online"));
