@@ -69,7 +69,7 @@ void Gateway::handle_message(const Letter& letter) {
       parse_set(topic.setting, letter.payload, module->config.address.size(), request);
     } else {
       const Control* control = find_control(topic.setting);
-      if (control == nullptr || control->kind == Control::Kind::kReset) {
+      if (control == nullptr) {
         throw Refusal("unknown control \"" + topic.setting +
                       "\"; controls: digital-out/0 to digital-out/7, analog-out/0, "
                       "analog-out/1, pwm/period, pwm/percent");

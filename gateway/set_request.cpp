@@ -135,6 +135,9 @@ void parse_control(const Control& control, const std::string& payload, SetReques
   request.entry = find_setting(control.setting);
   request.control = &control;
   const std::string where = "set " + control.name;
+  if (control.kind == Control::Kind::kReset) {
+    throw Refusal(where + " is a whole setting: publish to set/" + control.setting);
+  }
   std::string word = payload;
   word.erase(0, word.find_first_not_of(" \t\r\n"));
   word.erase(word.find_last_not_of(" \t\r\n") + 1);
