@@ -67,9 +67,9 @@ TEST_F(Framed, QueriesAnswerTheirFieldsAndSettingsShowInLaterOnes) {
       {"QE",
        " 01 A0:11 A1:22 A2:33 A3:44 A4:555 A5:666 D0:777 D1:888 I:AC O:3C B:F0 F:0000 T:ABCDEF "
        "C:02C5"},
-      {"Q|QX|QI 1|Q 1|", " 01"},  // no keys queued; the rest gets no reply
-      {"SO 5A|QO", " 01 O:5A"},   // settings get no reply
-      {"SO 1A5|SO|SO 5A 1|ZZ 12|QO", " 01 O:5A"},
+      {"Q|QX|QI 1|Q 1|", " 01"},                         // no keys queued; the rest gets no reply
+      {"SO 5A|QO", " 01 O:5A"},                          // settings get no reply
+      {"SO 1A5|SO|SO 5A 1|SO 5g|ZZ 12|QO", " 01 O:5A"},  // "g" is no hex digit
       {"SB 0F|QI", " 01 I:55"},
       {"SD 7FF 123|SD 1000 0|QD", " 01 D0:7FF D1:123"},
       {"RM|QM", " 01 A4:555 V:0A6 X:555 N:555 A5:666 V:0C8 X:666 N:666"},
@@ -82,8 +82,8 @@ TEST_F(Framed, QueriesAnswerTheirFieldsAndSettingsShowInLaterOnes) {
   };
   // A line of 120 characters is taken, a longer one ignored.
   EXPECT_EQ(ask(ofLength("SO 77", 120) + ofLength("SO 5A", 121) + framed("01", "QO")), " 01 O:77");
-  for (const char* body : {"SL 4 100 E00", "SL 2 10 F0", "SL 5 FFF 0", "SL 3 100 0", "SL 6 01 02",
-                           "SL 1 1", "SP 03E8 0032", "ST 1E", "ST 100"})
+  for (const char* body : {"SL 4 100 E00", "SL 4 1000 0", "SL 2 10 F0", "SL 5 FFF 0", "SL 3 100 0",
+                           "SL 6 01 02", "SL 1 1", "SP 03E8 0032", "ST 1E", "ST 100"})
     line.send(framed("01", body));
   // Prints carry a tab, a quote and a byte past ASCII, which the state escapes.
   for (int i = 0; i <= 16; ++i) line.send(framed("01", "S=p" + std::to_string(i) + "\t\"\xe9"));
