@@ -14,12 +14,8 @@ namespace {
 
 // The largest value the whole setting's field carries for that argument.
 int largest(const Control& control) {
-  for (const toolkit::Setting& setting : toolkit::settings()) {
-    if (setting.name == control.setting) {
-      return (1 << (4 * setting.arguments[control.index].digits)) - 1;
-    }
-  }
-  return 0;
+  const toolkit::Setting& setting = *toolkit::find_setting(control.setting);
+  return (1 << (4 * setting.arguments[control.index].digits)) - 1;
 }
 
 struct Shown {

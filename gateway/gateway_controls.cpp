@@ -74,10 +74,10 @@ toolkit::Json Gateway::read_back(ModuleState& module, const SetRequest& request)
   // Outputs and directions can be read back: say whether the module took
   // them. The PWM and the limits cannot.
   const std::string whole = request.entry != nullptr ? std::string(request.entry->name) : "";
-  const char* by = whole == "digital-out" || whole == "direction"        ? whole.c_str()
-                   : request.control != nullptr && whole == "analog-out" ? "all-io"
-                                                                         : nullptr;
-  if (by == nullptr) return toolkit::Json();
+  std::string by;
+  if (whole == "digital-out" || whole == "direction") by = whole;
+  if (whole == "analog-out" && request.control != nullptr) by = "all-io";
+  if (by.empty()) return toolkit::Json();
   const toolkit::Query& query = *toolkit::find_query(by);
   ModuleRecord read{};
   if (port_.query(query, module.config.address, read) != BT_OK) return false;

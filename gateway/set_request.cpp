@@ -10,13 +10,6 @@ namespace gateway {
 
 namespace {
 
-const toolkit::Setting* find_setting(const std::string& name) {
-  for (const toolkit::Setting& s : toolkit::settings()) {
-    if (s.name == name) return &s;
-  }
-  return nullptr;
-}
-
 std::string names(const toolkit::Setting& setting) {
   std::string out;
   for (const toolkit::SettingArgument& a : setting.arguments) out += " " + std::string(a.name);
@@ -102,7 +95,7 @@ void parse_set(const std::string& setting, const std::string& payload, size_t ad
                SetRequest& request) {
   request.setting = setting;
   const Json body = arguments(parsed(payload), request);
-  const toolkit::Setting* entry = find_setting(setting);
+  const toolkit::Setting* entry = toolkit::find_setting(setting);
   if (entry == nullptr && setting != "print") {
     std::string known;
     for (const toolkit::Setting& s : toolkit::settings()) known += " " + std::string(s.name);
@@ -132,7 +125,7 @@ void parse_set(const std::string& setting, const std::string& payload, size_t ad
 
 void parse_control(const Control& control, const std::string& payload, SetRequest& request) {
   request.setting = control.name;
-  request.entry = find_setting(control.setting);
+  request.entry = toolkit::find_setting(control.setting);
   request.control = &control;
   const std::string where = "set " + control.name;
   if (control.kind == Control::Kind::kReset) {

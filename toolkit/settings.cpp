@@ -93,6 +93,13 @@ const std::vector<Setting>& settings() {
   return table;
 }
 
+const Setting* find_setting(std::string_view name) {
+  for (const Setting& s : settings()) {
+    if (s.name == name) return &s;
+  }
+  return nullptr;
+}
+
 std::vector<int32_t> parse_arguments(const Setting& setting, const std::vector<std::string>& texts,
                                      Limits limits) {
   std::vector<int32_t> values;

@@ -27,6 +27,8 @@ struct Setting {
 };
 
 const std::vector<Setting>& settings();
+// The setting of that name, or null.
+const Setting* find_setting(std::string_view name);
 
 // Whether parse_arguments refuses analog limits whose low is above the high.
 enum class Limits { kChecked, kCrossedAllowed };
