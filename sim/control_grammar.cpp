@@ -29,7 +29,7 @@ const char kControlHelp[] =
     "ok commands: power-cycle | key [@ADDR] TEXT | set [@ADDR] FIELD VALUE | fault [@ADDR] KIND "
     "[ARG] "
     "(delay drop badsum badaddr truncate noise longline burst flood vanish return off) | state | "
-    "counts | path | quit";
+    "collide [N] | counts | path | quit";
 
 }  // namespace
 
@@ -125,6 +125,13 @@ std::string Simulator::control(const std::string& line) {
     const auto [kind, arg] = split_word(rest);
     if (kind.empty()) return "error usage: fault [@ADDR] KIND [ARG]";
     return control_fault(kind, arg);
+  }
+  if (cmd == "collide") {
+    if (!opt_.echo) return "error the line does not echo (start with --echo)";
+    const auto count = rest.empty() ? std::optional<long>(1) : parse_count(rest, 1, 1000);
+    if (!count) return "error usage: collide [N] (1 to 1000 echoes)";
+    collide_next_ += static_cast<int>(*count);
+    return "ok " + std::to_string(collide_next_) + " echoes to collide";
   }
   if (cmd == "state") return "ok " + state_json();
   if (cmd == "counts") return "ok " + counts_json();

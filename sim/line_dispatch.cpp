@@ -17,6 +17,7 @@ void Simulator::read_input(int64_t now) {
   for (int reads = 0; reads < 64; ++reads) {
     const ssize_t n = ::read(pty_.fd(), buf, sizeof buf);
     if (n <= 0) return;  // EAGAIN; the line never hangs up while we hold its far side
+    if (opt_.echo) echo_input({buf, static_cast<size_t>(n)}, now);
     for (const ReceivedLine& line : input_.feed({buf, static_cast<size_t>(n)})) {
       if (line.overlong) {
         log_.write(now, "in", line.raw + " (over-long, ignored)");
@@ -25,6 +26,19 @@ void Simulator::read_input(int64_t now) {
       }
     }
   }
+}
+
+void Simulator::echo_input(std::string bytes, int64_t now) {
+  // A collision garbles one byte of what the host sent, anywhere in it.
+  const bool asked = collide_next_ > 0;
+  if (asked) --collide_next_;
+  if (asked || (opt_.collide_percent > 0 &&
+                std::uniform_int_distribution<int>(1, 100)(echo_rng_) <= opt_.collide_percent)) {
+    const size_t at = std::uniform_int_distribution<size_t>(0, bytes.size() - 1)(echo_rng_);
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x20);
+    event("echo collides at byte " + std::to_string(at));
+  }
+  if (!out_.push(std::move(bytes), now)) event("echo dropped: nobody reads the line");
 }
 
 void Simulator::handle_line(const ReceivedLine& line, int64_t now) {

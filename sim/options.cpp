@@ -53,6 +53,11 @@ Options:
   --drop PCT        drop PCT percent of replies (same as --fault drop=PCT)
   --fault [@ADDR:]KIND[=ARG]  a reply fault from the start (see FAULTS), of
                     the module at ADDR only when given
+  --echo            the line returns every byte the host sends, at the
+                    line's pace, before any reply (a two-wire RS-485 line
+                    whose transceiver listens while it sends)
+  --collide PCT     change one byte in PCT percent of the echoes (another
+                    talker or noise on the line); needs --echo
   --no-banner       send no banner and prompt at start-up (power cycles and
                     returns still send them)
   --die-with-parent stop as on SIGTERM when the process that started the
@@ -195,6 +200,10 @@ ParseResult parse_options(int argc, char** argv) {
       o.banner = false;
       continue;
     }
+    if (arg == "--echo" && !has_value) {
+      o.echo = true;
+      continue;
+    }
     if (arg == "--die-with-parent" && !has_value) {
       o.die_with_parent = true;
       continue;
@@ -203,9 +212,10 @@ ParseResult parse_options(int argc, char** argv) {
       r.message = "brimtally-sim 1.0.0\n";
       return r;
     }
-    static const char* const kTakesValue[] = {
-        "--address", "--name", "--config", "--set",   "--link",  "--control", "--log",
-        "--printer", "--baud", "--seed",   "--drift", "--delay", "--drop",    "--fault"};
+    static const char* const kTakesValue[] = {"--address", "--name",    "--config", "--set",
+                                              "--link",    "--control", "--log",    "--printer",
+                                              "--baud",    "--seed",    "--drift",  "--delay",
+                                              "--drop",    "--fault",   "--collide"};
     bool known = false;
     for (auto k : kTakesValue) known = known || arg == k;
     if (!known) return fail("unknown option '" + arg + "'");
@@ -248,6 +258,10 @@ ParseResult parse_options(int argc, char** argv) {
       const auto v = parse_long(value, 0, std::numeric_limits<long>::max());
       if (!v) return fail("--seed '" + value + "': expected a whole number");
       o.seed = static_cast<uint64_t>(*v);
+    } else if (arg == "--collide") {
+      const auto v = parse_long(value, 0, 100);
+      if (!v) return fail("--collide '" + value + "': expected a percentage from 0 to 100");
+      o.collide_percent = static_cast<int>(*v);
     } else if (arg == "--drift") {
       const auto v = parse_long(value, 0, 4095);
       if (!v) return fail("--drift '" + value + "': expected 0 to 4095");
@@ -279,6 +293,7 @@ ParseResult parse_options(int argc, char** argv) {
       o.faults.push_back({address, kind, farg});
     }
   }
+  if (o.collide_percent > 0 && !o.echo) return fail("--collide needs --echo");
   if (o.addresses.empty()) o.addresses.push_back("01");
   r.options = std::move(o);
   return r;

@@ -31,6 +31,8 @@ struct Options {
   uint64_t seed = 1;
   int drift = 2;
   int tick_ms = 100;
+  bool echo = false;             // the line returns what the host sends
+  int collide_percent = 0;       // share of echoes with one byte changed
   bool banner = true;            // banner and prompt at start-up
   bool die_with_parent = false;  // stop when the process that started us ends
 };

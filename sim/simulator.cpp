@@ -19,6 +19,7 @@ Simulator::Simulator(Options options)
       faults_(opt_.seed),
       out_(opt_.baud),
       drift_rng_(opt_.seed + 1),
+      echo_rng_(opt_.seed + 2),
       parent_(getppid()) {
   for (size_t i = 0; i < opt_.addresses.size(); ++i) {
     const std::string& addr = opt_.addresses[i];

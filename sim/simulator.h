@@ -58,6 +58,8 @@ class Simulator {
   std::string other_address() const;
 
   // The device's life (device_life.cpp).
+  // The line's echo of what the host sent (line_dispatch.cpp).
+  void echo_input(std::string bytes, int64_t now);
   void power_cycle(int64_t now);
   void vanish(int64_t now, int64_t return_after_ms);
   void come_back(int64_t now);
@@ -79,11 +81,13 @@ class Simulator {
   LineLog log_;
   std::FILE* printer_ = nullptr;
   std::mt19937_64 drift_rng_;
+  std::mt19937_64 echo_rng_;
 
   LineAssembler input_;
 
   int64_t last_tick_ns_ = 0;
   int64_t return_at_ns_ = -1;  // when a vanished device comes back
+  int collide_next_ = 0;       // echoes to garble, asked by the control channel
   bool vanished_ = false;
   bool stop_ = false;
   int signal_fd_ = -1;
