@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "reply_reader.h"
 
+#include "serial/port_device.h"
+
 namespace bt {
 
 namespace {
@@ -13,7 +15,10 @@ constexpr int kMaxDiscardReads = 10;
 LineRead read_reply_line(SerialPort& port, ModuleRecord& record) {
   char line[kLineCapacity] = {};
   port_read_line(&port, line, kLineCapacity, kCarriageReturn, record.ReplyTimeout);
-  if (port.status < 0) return {kReadError, 0};
+  if (port.status < 0) {
+    if (port.device != nullptr) port.device->transaction_fault = port.status;
+    return {kReadError, 0};
+  }
   int received = port.count;
   if (received <= 0) return {kNothingArrived, 0};
   if (received > static_cast<int>(kLineCapacity) - 1) received = kLineCapacity - 1;

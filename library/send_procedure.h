@@ -9,9 +9,10 @@
 namespace bt {
 
 // The send procedure: clears the port's sticky status so that an earlier
-// failure does not fail this transaction, waits 50 ms, discards up to three
-// stale input lines, then writes CommandText as it stands. Returns the port's
-// status after the write.
+// failure does not fail this transaction, waits the port's pause (50 ms),
+// discards up to three stale input lines (each read waiting the port's drain,
+// 10 ms), then writes CommandText as it stands. Returns the port's status
+// after the write.
 int send_command(SerialPort& port, const ModuleRecord& record);
 
 }  // namespace bt

@@ -5,13 +5,16 @@
 #include "command_line.h"
 #include "operation.h"
 #include "send_procedure.h"
+#include "serial/echo_check.h"
 
 namespace {
 
 // The values sent are kept in the record before the line goes out; a caller
 // that must know whether the module took them reads them back with a query.
 int16_t send_setting(ModuleRecord& record, bt::SerialPort& port) {
-  bt::send_command(port, record);
+  // On a line that echoes, the echo is read here, so that its fault is this
+  // setting's (kept in the port's status) and not the next transaction's.
+  if (bt::send_command(port, record) >= 0) bt::port_settle_echo(port);
   return bt::finish_operation(record, BT_OK);
 }
 

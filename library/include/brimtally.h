@@ -155,6 +155,13 @@ BT_API int16_t BT_CALL btPortOpenName(const char* name, uint16_t baud);
 /* The device name that stands behind port 1 or 2 into buffer, NUL-ended:
    BT_OK, BT_BAD_PORT, or BT_TOO_LONG (buffer left empty) when it does not fit. */
 BT_API int16_t BT_CALL btPortDevice(int16_t port, char* buffer, uint16_t size);
+/* The driver's code for the current port's last call (0, or the negative
+   code of its failure, such as -43 "Echo mismatch"; -6 when no port is
+   open), with the code's text into buffer. */
+BT_API int32_t BT_CALL btPortStatus(char* buffer, uint16_t size);
+/* Whether a port name's options (after "?") hold: BT_OK, or BT_BAD_PORT with
+   the reason, naming the option, into buffer. Opens nothing. */
+BT_API int16_t BT_CALL btPortCheckName(const char* name, char* buffer, uint16_t size);
 
 /* Raw lines. */
 BT_API int16_t BT_CALL ex_xmit_msg(ModuleRecord* record);

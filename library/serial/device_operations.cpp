@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "serial/echo_check.h"
 #include "serial/live_ports.h"
 
 namespace bt {
@@ -145,7 +146,9 @@ int DeviceOperations::rx_free(SerialPort& port) {
 }
 
 int DeviceOperations::rx_count(SerialPort& port) {
-  return input_waiting(port) + device_of(port).pushback_count;
+  // Echo bytes that wait are not for the caller.
+  const int waiting = std::max(0, input_waiting(port) - device_of(port).echo.pending());
+  return waiting + device_of(port).pushback_count;
 }
 
 int DeviceOperations::write_block(SerialPort& port, const void* bytes, int length) {
@@ -153,8 +156,14 @@ int DeviceOperations::write_block(SerialPort& port, const void* bytes, int lengt
   // Never waits: only what fits in the transmit queue's room is handed over.
   const int to_queue = std::min(length, tx_free(port));
   int queued = 0;
-  const int result = transmit(port, static_cast<const uint8_t*>(bytes), to_queue, queued);
+  const auto* data = static_cast<const uint8_t*>(bytes);
+  PortDevice& device = device_of(port);
+  const int result = device.options.rts_toggle ? transmit_toggled(port, data, to_queue, queued)
+                                               : transmit(port, data, to_queue, queued);
   port.count = queued;
+  if (device.options.echo && queued > 0) {
+    device.echo.expect(data, queued, port_ticks(), wire_time_ms(device.settings, queued));
+  }
   // A device gone fails as a read does, not as a full queue worth waiting out.
   if (result < 0) return fail(port, result);
   return queued < length ? fail(port, kBufferFull) : 0;
@@ -165,7 +174,23 @@ int DeviceOperations::read_block(SerialPort& port, void* buffer, int length) {
   refresh(port);
   auto* out = static_cast<uint8_t*>(buffer);
   int got = take_pushback(device_of(port), out, length);
-  if (got < length) {
+  EchoCheck& echo = device_of(port).echo;
+  if (got < length && echo.pending() > 0) {
+    // The echo comes first and is never delivered.
+    if (const int gone = take_echo(port); gone < 0 && got == 0) {
+      port.count = 0;
+      return fail(port, gone);
+    }
+  }
+  // A fault in the echo fails the first read that has nothing else to give,
+  // once, as a device gone does.
+  if (got == 0 && length > 0) {
+    if (const int fault = echo.take_fault(); fault < 0) {
+      port.count = 0;
+      return fail(port, fault);
+    }
+  }
+  if (got < length && echo.pending() == 0) {
     const int n = receive(port, out + got, length - got);
     // A device gone is a failure, never "nothing waiting", so no wait spins
     // on it; bytes already taken are delivered and the next read fails.

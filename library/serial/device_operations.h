@@ -27,7 +27,14 @@ class DeviceOperations : public PortOperations {
   // block (without throwing) and prepares its settings record; port_open then
   // applies the line parameters. Returns 0 with port.device set; kNoMemory; or
   // another negative status, also stored, with nothing held.
-  virtual int open(SerialPort& port, const char* name) = 0;
+  // options: for what a kind must know before it touches the line.
+  virtual int open(SerialPort& port, const char* name, const PortOptions& options) = 0;
+  // Opens the device (name without its options) and puts the line into the
+  // options' mode; on failure nothing is held and the status says why.
+  int begin(SerialPort& port, const char* name, const PortOptions& options);
+  // Waits for the echo of what was written, if one is due: the port's status
+  // afterwards (the echo's fault is stored in it).
+  int settle_echo(SerialPort& port);
   // The default idle wait for a port of this kind (see default_idle_wait).
   virtual int idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) = 0;
 
@@ -76,12 +83,22 @@ class DeviceOperations : public PortOperations {
   // Drops the lines and closes the device; the block is deleted afterwards.
   // 0 or a negative status.
   virtual int release(SerialPort& port) = 0;
+  // Puts the device into the options' RS-485 or RTS-toggle mode, when asked:
+  // 0, or a negative status. By default a kind has neither.
+  virtual int start_line_mode(SerialPort& port);
+  // Whether the last byte handed over has left the wire; by default, when the
+  // device's queue is empty.
+  virtual bool transmitter_empty(SerialPort& port) { return output_waiting(port) == 0; }
   // The kind's own lines of the dump: the port type (text may hold it) and
   // any field it knows better than the settings record.
   virtual void describe(SerialPort& port, PortDumpFields& fields, char* text, size_t size) = 0;
 
  private:
   int apply_controls_or_fail(SerialPort& port);
+  int transmit_toggled(SerialPort& port, const uint8_t* bytes, int length, int& queued);
+  // Reads the pending echo from the device: 0, the echo's fault, or the
+  // device's failure.
+  int take_echo(SerialPort& port);
 
   int32_t kind_;
 };
@@ -89,7 +106,7 @@ class DeviceOperations : public PortOperations {
 // The steps every kind supplies, declared once for the kinds' classes.
 #define BRIMTALLY_DEVICE_STEPS                                                            \
  public:                                                                                  \
-  int open(SerialPort& port, const char* name) override;                                  \
+  int open(SerialPort& port, const char* name, const PortOptions& options) override;      \
   int idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) override;               \
   int clear_tx(SerialPort& port) override;                                                \
   int modem_status(SerialPort& port) override;                                            \

@@ -3,6 +3,7 @@
 // terminator within a time-out, and a text with an optional terminator.
 #include <cstring>
 
+#include "serial/echo_check.h"
 #include "serial/idle_step.h"
 #include "serial/serial_port.h"
 #include "serial/traffic_trace.h"
@@ -76,8 +77,13 @@ int port_read_line(SerialPort* port, char* buffer, uint32_t capacity, int termin
       if (timeout_ms != -1) {
         // Negative time-outs other than "no limit" expire at once.
         const uint32_t elapsed = port_ticks() - start;
-        if (timeout_ms < 0 || elapsed >= static_cast<uint32_t>(timeout_ms)) break;
-        remaining = static_cast<uint32_t>(timeout_ms) - elapsed;
+        if (timeout_ms < 0 || elapsed >= static_cast<uint32_t>(timeout_ms)) {
+          // An echo still due is waited out, so its fault is this read's.
+          remaining = echo_time_left(*port);
+          if (remaining == 0) break;
+        } else {
+          remaining = static_cast<uint32_t>(timeout_ms) - elapsed;
+        }
       }
       const int hook = idle_step(*port->environment, port, remaining, InputSeen::kNoneWaiting);
       if (hook < 0) return line.finish(hook);

@@ -7,7 +7,9 @@
 
 #include <cstdint>
 
+#include "serial/echo_check.h"
 #include "serial/line_codes.h"
+#include "serial/port_options.h"
 #include "serial/serial_port.h"
 
 namespace bt {
@@ -72,6 +74,12 @@ struct PortDevice {
   // environment chose it (else it is the port number's default).
   char name[kLongestPortName + 1]{};
   bool named = false;
+  // What the port name asked of the line after its "?".
+  PortOptions options;
+  EchoCheck echo;
+  // The driver's failure in the transaction under way or last ended, kept
+  // after the transaction clears the sticky status for the next one.
+  int32_t transaction_fault = 0;
 };
 
 // The settings every kind starts a port from: raw bytes, no flow control,

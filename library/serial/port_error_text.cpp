@@ -54,6 +54,10 @@ constexpr CodeText kTexts[] = {
     {-40, "Thunk setup failed"},
     {-41, "ANSI Error"},
     {-42, "Compiler packing error"},
+    // The line's own faults, from the port's options.
+    {-43, "Echo mismatch"},
+    {-44, "No echo"},
+    {-45, "RS-485 mode refused by the device"},
     // File-transfer failures.
     {-601, "Can't allocate xfer buffer"},
     {-602, "Can't open xfer file"},

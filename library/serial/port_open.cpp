@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Making and opening a port object.
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "serial/device_operations.h"
 #include "serial/live_ports.h"
 #include "serial/platform.h"
+#include "serial/port_options.h"
 #include "serial/serial_port.h"
 
 namespace bt {
@@ -23,9 +25,21 @@ SerialPort* open_as(int index, const char* name, bool named, int32_t baud, int p
   }
   port->port_index = index;
 
-  DeviceOperations& kind = choose_kind(name);
+  // The device is named by what comes before the options.
+  PortOptions options;
+  if (parse_port_options(name, options, nullptr, 0) < 0) {
+    port->status = kInvalidPort;
+    return port;
+  }
+  char device_name[kLongestPortName + 1];
+  const char* options_start = port_options_start(name);
+  const size_t length =
+      options_start != nullptr ? static_cast<size_t>(options_start - name) : std::strlen(name);
+  std::snprintf(device_name, sizeof device_name, "%.*s", static_cast<int>(length), name);
+
+  DeviceOperations& kind = choose_kind(device_name);
   port->driver_kind = kind.kind();
-  const int opened = kind.open(*port, name);
+  const int opened = kind.begin(*port, device_name, options);
   if (opened == kNoMemory) {
     unlink_port(port);
     delete port;
@@ -33,7 +47,7 @@ SerialPort* open_as(int index, const char* name, bool named, int32_t baud, int p
   }
   if (opened < 0) return port;  // default operations; status holds the reason
 
-  std::snprintf(port->device->name, sizeof port->device->name, "%s", name);
+  std::snprintf(port->device->name, sizeof port->device->name, "%s", device_name);
   port->device->named = named;
   // From here on every wait of the port is its kind's. A rejected setting
   // stays in the status; the port is open regardless.

@@ -26,6 +26,9 @@ enum PortStatus : int32_t {
   kIllegalParity = -26,
   kIllegalStopBits = -28,
   kUserBufferOverflow = -31,
+  kEchoMismatch = -43,     // the line returned other bytes than were sent
+  kNoEcho = -44,           // a port opened with echo got nothing back
+  kLineModeRefused = -45,  // the device has no RS-485 mode or RTS toggling
 };
 
 // Driver kinds, as reported in SerialPort::driver_kind.

@@ -428,7 +428,7 @@ TEST(SymbolTable, ExportsExactlyTheClientInterface) {
 #undef BT_TEST_NAME
   };
   EXPECT_EQ(names, expected);
-  EXPECT_EQ(expected.size(), 27u);
+  EXPECT_EQ(expected.size(), 29u);
 }
 
 }  // namespace

@@ -79,7 +79,7 @@ TEST(PortErrorText, TableCodesUnknownCodesAndTheHook) {
   EXPECT_STREQ(port_error_text(-27), "Ilegal word length");
   EXPECT_STREQ(port_error_text(-601), "Can't allocate xfer buffer");
   EXPECT_STREQ(port_error_text(-623), "File engine failed");
-  for (int32_t unknown : {1, -29, -43, -600, -624}) {
+  for (int32_t unknown : {1, -29, -46, -600, -624}) {
     EXPECT_STREQ(port_error_text(unknown), "Unknown error code") << unknown;
   }
 

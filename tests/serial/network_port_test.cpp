@@ -138,6 +138,38 @@ TEST_P(NetworkPort, TheToolAndTheProgramReachTheModuleThroughTheServer) {
   EXPECT_EQ(std::system(program.c_str()), 0);
 }
 
+// A two-wire line behind the server returns what is sent: the echo option
+// holds through it for the library and the tool, and the tool names a
+// mistyped option before anything opens.
+TEST_P(NetworkPort, AnEchoingLineBehindTheServerTakesTheEchoOption) {
+  SimSession echoing({"--echo"});
+  Ser2net server{GetParam(), echoing.sim().device(), echoing.sim().scratch("ser2net.pid")};
+  const std::string url = server.url(GetParam()) + "?echo";
+  const Exports& lib = SimSession::lib();
+  echoing.use_device(url);
+  ASSERT_EQ(lib.btPortOpen(1, 9600), BT_OK);
+  ModuleRecord record = session_record();
+  EXPECT_EQ(lib.btGetAllIO(&record), BT_OK);
+  EXPECT_EQ(record.DigitalIn, 0x3C);
+  ASSERT_EQ(echoing.sim().control("collide"), "ok 1 echoes to collide");
+  EXPECT_EQ(lib.btGetDigitalIn(&record), BT_NO_REPLY);
+  EXPECT_EQ(lib.btPortStatus(nullptr, 0), -43);
+  EXPECT_EQ(lib.btGetDigitalIn(&record), BT_OK);
+  lib.btPortClose();
+
+  const std::string tool = std::string(BRIMTALLY_BIN_DIR) + "/brimtally get digital-in --port '";
+  const std::string out = echoing.sim().scratch("out");
+  ASSERT_EQ(std::system((tool + url + "' --json >" + out).c_str()), 0);
+  std::ifstream json(out);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(json), {}), "{\"DigitalIn\":60}\n");
+  const int refused = std::system((tool + url + "&pause=x' 2>" + out).c_str());
+  EXPECT_EQ(WEXITSTATUS(refused), 2);
+  std::ifstream error(out);
+  EXPECT_NE(
+      std::string(std::istreambuf_iterator<char>(error), {}).find("\"pause=x\" takes milliseconds"),
+      std::string::npos);
+}
+
 std::vector<std::string> g_dump;
 
 TEST_P(NetworkPort, BytesFFCrossBothWaysAndTheDumpNamesTheServer) {

@@ -21,6 +21,10 @@ serial_icounter_struct counters{};
 int serial_flags = 0;
 int transmit_waiting = 0;
 termios applied{};  // as the driver asked, before a terminal forces 8 bits
+serial_rs485 rs485{};
+bool rs485_refused = false;  // a UART driver without the mode
+bool rs485_ignored = false;  // one that takes the request but stays off
+int rts_raised = 0;          // times RTS went up
 }  // namespace
 
 // A UART takes any byte size and parity; a pseudo-terminal refuses parity.
@@ -47,6 +51,7 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
       *bits = lines;
       return 0;
     case TIOCMBIS:
+      if ((*bits & TIOCM_RTS) != 0 && (lines & TIOCM_RTS) == 0) ++rts_raised;
       lines |= *bits;
       return 0;
     case TIOCMBIC:
@@ -61,6 +66,13 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
       return 0;
     case TIOCSSERIAL:
       serial_flags = static_cast<serial_struct*>(argument)->flags;
+      return 0;
+    case TIOCGRS485:
+      *static_cast<serial_rs485*>(argument) = rs485;
+      return rs485_refused ? -1 : 0;
+    case TIOCSRS485:
+      if (rs485_refused) return -1;
+      if (!rs485_ignored) rs485 = *static_cast<serial_rs485*>(argument);
       return 0;
     default:
       return -1;
@@ -161,6 +173,54 @@ TEST(UartFeatures, ByteSizeAndParityReachTheLine) {
     EXPECT_EQ(port->ops->set_params(*port, 9600, c.parity, c.bits, 1), 0);
     EXPECT_EQ(applied.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR), c.flags);
   }
+}
+
+TEST(UartFeatures, TheKernelsRs485ModeIsAskedForCheckedAndGivenBack) {
+  FarEnd far;
+  const std::string device = far.slave_path();
+  struct Case {
+    const char* options;
+    uint32_t flags;
+    uint32_t before, after;
+  };
+  for (const Case& c : {Case{"?rs485", SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND, 0, 0},
+                        Case{"?rs485=rts-low&rts-before=2&rts-after=3",
+                             SER_RS485_ENABLED | SER_RS485_RTS_AFTER_SEND, 2, 3}}) {
+    SCOPED_TRACE(c.options);
+    rs485 = serial_rs485{};
+    rs485.flags = SER_RS485_RX_DURING_TX;  // as the system left it
+    PortGuard port(port_open_named(0, (device + c.options).c_str(), 9600, 'N', 8, 1));
+    ASSERT_EQ(port->status, 0);
+    EXPECT_EQ(rs485.flags, c.flags);
+    EXPECT_EQ(rs485.delay_rts_before_send, c.before);
+    EXPECT_EQ(rs485.delay_rts_after_send, c.after);
+    EXPECT_EQ(port.close(), 0);
+    EXPECT_EQ(rs485.flags, static_cast<uint32_t>(SER_RS485_RX_DURING_TX));
+  }
+  // Refused outright, or taken and left off: the open fails and holds nothing.
+  for (bool* fault : {&rs485_refused, &rs485_ignored}) {
+    *fault = true;
+    SerialPort* refused = port_open_named(0, (device + "?rs485").c_str(), 9600, 'N', 8, 1);
+    EXPECT_EQ(refused->status, kLineModeRefused);
+    EXPECT_STREQ(port_error_text(refused->status), "RS-485 mode refused by the device");
+    refused->ops->close(*refused);
+    *fault = false;
+  }
+  PortGuard again(open_first_port());
+  EXPECT_EQ(again->status, 0);
+}
+
+TEST(UartFeatures, RtsToggleRaisesRtsForEachWriteOnly) {
+  FarEnd far;
+  lines = 0;
+  rts_raised = 0;
+  PortGuard port(port_open_named(0, (far.slave_path() + "?rts-toggle").c_str(), 9600, 'N', 8, 1));
+  ASSERT_EQ(port->status, 0);
+  EXPECT_EQ(lines & (TIOCM_DTR | TIOCM_RTS), TIOCM_DTR);  // RTS down while idle
+  EXPECT_EQ(port_write_string(port.get(), "#01 QC", 13), 0);
+  EXPECT_EQ(far.wait_for_bytes(7), "#01 QC\r");
+  EXPECT_EQ(rts_raised, 2);  // the text and its terminator, each written alone
+  EXPECT_EQ(lines & TIOCM_RTS, 0);
 }
 
 }  // namespace

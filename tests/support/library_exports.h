@@ -23,7 +23,7 @@ namespace bt_test {
   X(btSetPWM) X(btSetDebounce) X(btResetMinMax) X(btResetTotalizer) X(btPrint)          \
   X(btGetAllIO) X(btGetMinMax) X(btGetDigitalIn) X(btGetDigitalOut)                     \
   X(btGetDigitalDirection) X(btGetConfiguration) X(btGetFrequency) X(btGetTotalizer)    \
-  X(btGetSerialNumber) X(btKey) X(btPortOpenName) X(btPortDevice)
+  X(btGetSerialNumber) X(btKey) X(btPortOpenName) X(btPortDevice) X(btPortStatus) X(btPortCheckName)
 // clang-format on
 
 struct Exports {

@@ -22,7 +22,7 @@ bool NetOperations::takes(const char* name) const {
   return parse_net_port_name(name, parsed) != NameParse::kNotNetwork;
 }
 
-int NetOperations::open(SerialPort& port, const char* text) {
+int NetOperations::open(SerialPort& port, const char* text, const PortOptions&) {
   std::unique_ptr<NetDevice> device(new (std::nothrow) NetDevice(*port.environment));
   if (!device) return kNoMemory;
   if (parse_net_port_name(text, device->name) != NameParse::kParsed) {

@@ -4,6 +4,8 @@
 #ifndef BRIMTALLY_SERIAL_POSIX_POSIX_DEVICE_H
 #define BRIMTALLY_SERIAL_POSIX_POSIX_DEVICE_H
 
+#include <linux/serial.h>
+
 #include <cstdint>
 
 #include "serial/device_operations.h"
@@ -25,6 +27,9 @@ struct PosixDevice final : PortDevice {
   int fd = -1;
   bool has_counters = false;  // false where the device keeps no error counters (ptys)
   LineCounters counters_seen{};
+  // The RS-485 state found at open, given back at close.
+  bool rs485_changed = false;
+  serial_rs485 rs485_before{};
 };
 
 // The block of a port of this kind.
@@ -41,6 +46,8 @@ int read_settings(int fd, LineSettings& settings);
 // The line rate in bits per second through termios2 (any rate). 0 or errno.
 int set_line_rate(int fd, uint32_t baud);
 int get_line_rate(int fd, uint32_t& baud);
+// Gives the device back the RS-485 state it had before the port's options.
+void restore_line_mode(PosixDevice& device);
 // errno of a failed device call -> driver status.
 int32_t map_device_error(int error);
 
@@ -52,6 +59,8 @@ class PosixOperations final : public DeviceOperations {
 
  protected:
   void refresh(SerialPort& port) override { collect_line_errors(port); }
+  int start_line_mode(SerialPort& port) override;
+  bool transmitter_empty(SerialPort& port) override;
 };
 
 }  // namespace bt

@@ -41,7 +41,7 @@ int fail_with(SerialPort& port, int error) {
 
 }  // namespace
 
-int PosixOperations::open(SerialPort& port, const char* name) {
+int PosixOperations::open(SerialPort& port, const char* name, const PortOptions& options) {
   std::unique_ptr<PosixDevice> device(new (std::nothrow) PosixDevice(*port.environment));
   if (!device) return kNoMemory;
   FdHolder fd(::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
@@ -60,6 +60,8 @@ int PosixOperations::open(SerialPort& port, const char* name) {
   LineSettings& settings = device->settings;
   if (int error = read_settings(fd.get(), settings); error != 0) return fail_with(port, error);
   prepare_line_settings(settings, device->rx_queue_size);
+  // RTS drives an RS-485 transmitter: raised now, it would hold the line.
+  if (options.rts_toggle) settings.rts_control = kControlDisable;
   // Raw mode and the raised lines now; the line parameters follow in set_params.
   if (int error = apply_settings(fd.get(), settings); error != 0) return fail_with(port, error);
   request_low_latency(fd.get());

@@ -55,6 +55,7 @@ int PosixOperations::release(SerialPort& port) {
   PosixDevice& device = posix_device_of(port);
   const int lines = TIOCM_DTR | TIOCM_RTS;
   ioctl(device.fd, TIOCMBIC, &lines);
+  restore_line_mode(device);
   // A pseudo-terminal keeps the exclusive flag while its master side lives;
   // left set, it would refuse the next open by anyone but root.
   ioctl(device.fd, TIOCNXCL);

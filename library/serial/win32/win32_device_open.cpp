@@ -31,7 +31,7 @@ void read_settings(const DCB& dcb, LineSettings& settings, uint32_t rx_queue_siz
 
 }  // namespace
 
-int Win32Operations::open(SerialPort& port, const char* name) {
+int Win32Operations::open(SerialPort& port, const char* name, const PortOptions&) {
   std::unique_ptr<Win32Device> device(new (std::nothrow) Win32Device(*port.environment));
   if (!device) return kNoMemory;
   device->tx_ring = new (std::nothrow) uint8_t[device->tx_queue_size];
