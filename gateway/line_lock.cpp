@@ -13,6 +13,8 @@
 #include <functional>
 #include <sstream>
 
+#include "port_options.h"
+
 namespace gateway {
 
 namespace fs = std::filesystem;
@@ -95,7 +97,9 @@ std::string LineLock::take(const std::string& key, const std::string& what) {
   return "";
 }
 
-std::string port_identity(const std::string& device) {
+std::string port_identity(const std::string& name) {
+  // One line, whatever options a name gives it.
+  const std::string device = toolkit::device_part(name);
   const size_t scheme = device.find("://");
   if (scheme != std::string::npos) {
     std::string rest = device.substr(scheme + 3);

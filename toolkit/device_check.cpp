@@ -18,6 +18,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "port_options.h"
 #include "server_check.h"
 
 namespace toolkit {
@@ -133,7 +134,8 @@ std::string group_fix_command(const std::string& group) {
   return "sudo usermod -aG " + group + " " + name;
 }
 
-DeviceProblem diagnose_device(const std::string& device) {
+DeviceProblem diagnose_device(const std::string& name) {
+  const std::string device = device_part(name);
   // A serial device server is reached over TCP: nothing local to look at.
   if (looks_like_network_name(device)) {
     NetworkName name;

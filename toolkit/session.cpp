@@ -9,6 +9,7 @@
 
 #include "device_check.h"
 #include "network_name.h"
+#include "port_options.h"
 #include "status_words.h"
 
 namespace toolkit {
@@ -16,6 +17,9 @@ namespace toolkit {
 namespace {
 
 constexpr size_t kLongestDevice = 4095;
+// The driver's codes for a line opened with the echo option.
+constexpr int32_t kEchoMismatch = -43;
+constexpr int32_t kNoEcho = -44;
 
 std::string reply_text(const ModuleRecord& record) {
   return std::string(record.ReplyText, strnlen(record.ReplyText, BT_REPLY_LEN));
@@ -36,13 +40,17 @@ int wire_ms(int chars, unsigned baud) {
 PortChoice choose_port(const std::string& value) {
   PortChoice choice;
   NetworkName name;
-  std::string why;
-  if (looks_like_network_name(value) && !parse_network_name(value, name, why)) {
+  std::string why = port_options_problem(value);
+  if (!why.empty()) {
+    throw Failure(kExitUsage, "--port " + shown_value(value) + ": " + why);
+  }
+  const std::string device = device_part(value);
+  if (looks_like_network_name(device) && !parse_network_name(device, name, why)) {
     throw Failure(kExitUsage, "--port " + shown_value(value) + ": " + why +
                                   "; give rfc2217://HOST:PORT or tcp://HOST:PORT (HOST a name, "
                                   "an IPv4 address or an IPv6 address in brackets)");
   }
-  if (value.find('/') != std::string::npos) {
+  if (device.find('/') != std::string::npos) {
     // The library keeps a device name of at most this length: a longer one it would cut.
     if (value.size() > kLongestDevice) {
       throw Failure(kExitUsage, "--port " + shown_value(value) + ": a device path is at most " +
@@ -64,6 +72,10 @@ PortChoice choose_port(const std::string& value) {
   }
   choice.device = port_device(choice.number);
   choice.label = "COM" + std::to_string(choice.number) + " (" + shown_value(choice.device) + ")";
+  if (why = port_options_problem(choice.device); !why.empty()) {
+    throw Failure(kExitUsage, choice.label + ", from BRIMTALLY_COM" +
+                                  std::to_string(choice.number) + ": " + why);
+  }
   return choice;
 }
 
@@ -144,6 +156,19 @@ void Session::check(int16_t status, const std::string& what) {
   // Whatever the reply looked like, a port that has gone is the fault to report.
   if (device_gone()) throw gone_failure();
   if (status == BT_NO_REPLY) {
+    char text[64] = "";
+    const int32_t driver = btPortStatus(text, sizeof text);
+    if (driver == kEchoMismatch) {
+      throw Failure(kExitBadReply, module + what + ": " + text +
+                                       ": the line returned the command changed (another "
+                                       "talker or noise); check that no other master drives the "
+                                       "line, and its wiring and termination");
+    }
+    if (driver == kNoEcho) {
+      throw Failure(kExitNoReply, module + what + ": " + text +
+                                      ": the line does not return what is sent; drop the echo "
+                                      "option from --port");
+    }
     throw Failure(kExitNoReply, module + "no reply to " + what + " within " +
                                     std::to_string(record_.ReplyTimeout) +
                                     " ms; check the address ('brimtally scan'), the wiring and "

@@ -76,3 +76,20 @@ def test_threads_never_interleave_a_transaction(port):
     with ThreadPoolExecutor(4) as pool:
         results = list(pool.map(lambda m: [m.configuration() for _ in range(5)], modules))
     assert results == [[0x02CF] * 5] * 4
+
+
+@pytest.mark.parametrize("sim", [("--echo",)], indirect=True)
+def test_an_echoing_line_takes_the_echo_option_and_a_bad_option_is_named(sim):
+    with pytest.raises(ValueError, match='unknown port option "ecko"'):
+        brimtally.open_port(sim.device + "?ecko")
+    with pytest.raises(ValueError, match='"pause=-1" takes milliseconds'):
+        brimtally.open_port(sim.device + "?echo&pause=-1")
+    with brimtally.open_port(sim.device + "?echo&pause=0") as port:
+        m = port.module("01", timeout_ms=3000)
+        assert m.configuration() == 0x02CF
+        sim.control("collide")
+        with pytest.raises(NoReply):
+            m.configuration()
+        assert port.driver_status() == (-43, "Echo mismatch")
+        assert m.configuration() == 0x02CF
+        assert port.driver_status() == (0, "Success")

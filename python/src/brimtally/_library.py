@@ -83,6 +83,10 @@ def _declare(lib: ctypes.CDLL) -> None:
     lib.btPortOpenName.restype = _i16
     lib.btPortDevice.argtypes = [_i16, ctypes.c_char_p, ctypes.c_uint16]
     lib.btPortDevice.restype = _i16
+    lib.btPortStatus.argtypes = [ctypes.c_char_p, ctypes.c_uint16]
+    lib.btPortStatus.restype = _i32
+    lib.btPortCheckName.argtypes = [ctypes.c_char_p, ctypes.c_char_p, ctypes.c_uint16]
+    lib.btPortCheckName.restype = _i16
     lib.btPortClose.argtypes = []
     lib.btPortClose.restype = _i32
     for name, rest in _RECORD_CALLS.items():

@@ -74,6 +74,15 @@ class Port:
         """The device path that was opened."""
         return self._device
 
+    def driver_status(self) -> "tuple[int, str]":
+        """The driver's status after the last call and its text: ``(0, "Success")``,
+        or for example ``(-43, "Echo mismatch")`` after a collision on a line
+        opened with the ``echo`` option."""
+        text = ctypes.create_string_buffer(128)
+        with _library.LOCK:
+            code = int(_library.library().btPortStatus(text, len(text)))
+        return code, text.value.decode("ascii", "replace")
+
     @property
     def baud(self) -> int:
         """The line's baud rate."""
@@ -194,7 +203,9 @@ def open_port(port: PortName = 1, baud: int = 9600) -> Port:
     ``port`` is 1 or "COM1" (``$BRIMTALLY_COM1`` or /dev/ttyS0), 2 or "COM2"
     (``$BRIMTALLY_COM2`` or /dev/ttyS1), or a device path such as
     "/dev/ttyUSB0", or a serial device server ("rfc2217://HOST:PORT",
-    "tcp://HOST:PORT"). ``baud`` is one of ``BAUD_RATES``; the line is 8N1.
+    "tcp://HOST:PORT"). Any name may carry options after "?", joined by "&"
+    ("/dev/ttyUSB0?echo&pause=5"); ``ValueError`` names a bad one. ``baud`` is
+    one of ``BAUD_RATES``; the line is 8N1.
 
     Raises ``PortAlreadyOpen`` while another port is open in this process,
     and ``PortFailed`` (with ``reason`` "missing", "busy", "no permission",
@@ -221,6 +232,11 @@ def open_port(port: PortName = 1, baud: int = 9600) -> Port:
             code = int(lib.btPortOpenName(os.fsencode(path), baud))
         if code != record.OK:
             lib.btPortClose()  # releases the failed port object
-            raise errors.PortFailed(code, f"opening {device}", device, _diagnose(device))
+            why = ctypes.create_string_buffer(256)
+            if lib.btPortCheckName(os.fsencode(device), why, len(why)) != record.OK:
+                raise ValueError(f"port {device!r}: {why.value.decode('ascii', 'replace')}")
+            raise errors.PortFailed(
+                code, f"opening {device}", device, _diagnose(device.split("?")[0])
+            )
         _current = Port(number, device, baud)
         return _current
