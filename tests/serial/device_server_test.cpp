@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // RFC 2217 ports against a scripted device server: the commands the driver
-// sends, servers that withhold or differ, notifications and cut sequences.
+// sends, servers that withhold or withdraw, notifications and cut sequences.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -136,6 +136,39 @@ TEST(DeviceServer, WithheldOrOtherAnswersEndTheOpenOrTheSettingInTime) {
   EXPECT_EQ(port->ops->set_params(*port, 4800, 'N', 8, 2), kIllegalStopBits);
   EXPECT_NE(dump(*port).find("BaudRate: 4800 "), std::string::npos) << g_dump;
   EXPECT_NE(g_dump.find("\nStopBits: 0 "), std::string::npos) << g_dump;
+}
+
+TEST(DeviceServer, AnOptionWithdrawnMidSessionEndsTheCommandsButNotTheData) {
+  ScriptedServer server;
+  PortGuard port(open_port(server));
+  ASSERT_EQ(port->status, kPortOk);
+  // WONT speaks of the server's side of the option, which was never on.
+  server.send("\xFF\xFC,a");  // 44 is ','
+  EXPECT_EQ(read_n(*port, 1), "a");
+  EXPECT_EQ(port->ops->set_params(*port, 9600, 'N', 8, 1), kPortOk);
+
+  // DONT: from then on the server answers nothing, and is sent nothing.
+  server.set_answer([](uint8_t, auto&) { return false; });
+  server.send("\xFF\xFE,b");
+  EXPECT_EQ(read_n(*port, 1), "b");
+  const size_t commands = server.heard().commands.size();
+  const auto start = Clock::now();
+  EXPECT_EQ(port->ops->set_params(*port, 19200, 'N', 8, 1), kGeneralError);
+  port->ops->clear_status(*port);
+  EXPECT_EQ(port->ops->set_rtscts(*port, 1), kGeneralError);
+  EXPECT_LT(ms_since(start), 800);  // not the confirmation wait
+  EXPECT_EQ(port->ops->write_block(*port, "cd", 2), 0);
+  EXPECT_TRUE(server.wait([](const Heard& heard) { return heard.data == "cd"; }));
+  server.send("ef");
+  EXPECT_EQ(read_n(*port, 2), "ef");
+  EXPECT_EQ(server.heard().commands.size(), commands);
+
+  // Accepted again, the settings work again.
+  server.set_answer(nullptr);
+  server.send("\xFF\xFD,g");
+  EXPECT_EQ(read_n(*port, 1), "g");
+  port->ops->clear_status(*port);
+  EXPECT_EQ(port->ops->set_params(*port, 19200, 'N', 8, 1), kPortOk);
 }
 
 TEST(DeviceServer, NotificationsShowInLineStatusModemStatusAndTheDump) {
