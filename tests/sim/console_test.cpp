@@ -49,7 +49,7 @@ TEST(Console, CommandsGetOneResultLineAndThePromptAndDefaultsSurviveAPowerCycle)
       {"SLD 2 10 C8", "OK|Tank 3>"},
       {"SLD 5 0 FFF", "OK|Tank 3>"},
       {"SP 3EB 3EB", "OK|Tank 3>"},
-      {"SP 3EB 1F6", "OK|Tank 3>"},
+      {"SP 3EB 3E2", "OK|Tank 3>"},
       {"SBD 81", "OK|Tank 3>"},
       {"CB 19", "OK|Tank 3>"},
       {"CD FE", "OK|Tank 3>"},
@@ -60,7 +60,7 @@ TEST(Console, CommandsGetOneResultLineAndThePromptAndDefaultsSurviveAPowerCycle)
   }
   std::string s = sim.control("state");
   EXPECT_EQ(jsonNumber(s, "pwm_period"), 1003);  // loaded at once as well
-  EXPECT_EQ(jsonNumber(s, "pwm_percent"), 50);
+  EXPECT_EQ(jsonNumber(s, "pwm_percent"), 99);  // 99.1, rounded down
   ASSERT_EQ(sim.control("power-cycle"), "ok power-cycle");
   EXPECT_EQ(two(), "Brimtally I/O V1.00|Tank 3>");
   s = sim.control("state");
@@ -70,8 +70,8 @@ TEST(Console, CommandsGetOneResultLineAndThePromptAndDefaultsSurviveAPowerCycle)
   EXPECT_EQ(jsonArray(s, "low_limit"), (std::vector<long>{0, 0, 16, 0, 0, 0}));
   EXPECT_EQ(jsonArray(s, "high_limit"), (std::vector<long>{255, 255, 200, 255, 4095, 4095}));
   EXPECT_EQ(jsonNumber(s, "default_pwm_period"), 1003);
-  EXPECT_EQ(jsonNumber(s, "default_pwm_high"), 502);
-  EXPECT_EQ(jsonNumber(s, "pwm_percent"), 50);
+  EXPECT_EQ(jsonNumber(s, "default_pwm_high"), 994);
+  EXPECT_EQ(jsonNumber(s, "pwm_percent"), 99);  // 99.1, rounded down
   EXPECT_EQ(jsonNumber(s, "direction"), 0x81);
   EXPECT_EQ(jsonNumber(s, "network_baud"), 19200);
   EXPECT_EQ(jsonNumber(s, "comm_delay_ms"), 254);

@@ -128,8 +128,13 @@ TEST_F(Framed, KeysAndValuesSetOnTheControlChannelShowInReplies) {
             " 01 0123456789ABCDEF 0 01 123");  // 18 a reply
   EXPECT_EQ(sim.control("key 12G").rfind("error", 0), 0u);
 
-  for (const char* value : {"1000", "3000", "2000"}) sim.control(std::string("set a4 ") + value);
-  EXPECT_EQ(ask01("QM").substr(0, 28), " 01 A4:7D0 V:0F4 X:BB8 N:100");
+  for (const char* value : {"1000", "3000", "2000"}) {
+    sim.control(std::string("set a4 ") + value);
+    sim.control(std::string("set a5 ") + value);
+  }
+  const std::string min_max = ask01("QM");
+  EXPECT_EQ(min_max.substr(0, 28), " 01 A4:7D0 V:0F4 X:BB8 N:100");
+  EXPECT_EQ(fieldOf(min_max.substr(min_max.find(" A5:")), "X:", 3), "BB8");  // its own input
   // Configuration bit 5 clears min/max after each min/max query.
   sim.control("set config 0x22");
   sim.control("set a4 100");
