@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: MIT
 // `ports`: the serial ports of this machine, whether this user may open them,
 // who holds them, and which of them the library calls COM1 and COM2.
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -97,6 +102,19 @@ std::map<std::string, PortEntry> find_ports() {
   return ports;
 }
 
+// Whether the device takes the kernel's RS-485 mode (port option rs485);
+// null when it cannot be asked. The open is brief.
+Json takes_rs485(const std::string& device) {
+  const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Json();
+  // Many UART drivers report the mode yet refuse to set it: setting it as it
+  // stands tells them apart, and changes nothing.
+  serial_rs485 mode{};
+  const bool takes = ioctl(fd, TIOCGRS485, &mode) == 0 && ioctl(fd, TIOCSRS485, &mode) == 0;
+  close(fd);
+  return takes;
+}
+
 }  // namespace
 
 int run_ports(bool json) {
@@ -115,6 +133,10 @@ int run_ports(bool json) {
     }
     row["held_by"] = held;
     row["by_id"] = entry.by_id;
+    // A port in use by a program is not opened beside it.
+    const bool locked =
+        std::any_of(held.begin(), held.end(), [](const Json& h) { return h["locks"].get<bool>(); });
+    row["rs485"] = locked ? Json() : takes_rs485(device);
     rows.push_back(row);
   }
   if (json) {
@@ -131,6 +153,9 @@ int run_ports(bool json) {
     if (!row["com"].get<std::string>().empty()) line += "  " + row["com"].get<std::string>();
     if (!row["driver"].get<std::string>().empty()) {
       line += "  driver " + row["driver"].get<std::string>();
+    }
+    if (row["rs485"].is_boolean()) {
+      line += row["rs485"].get<bool>() ? "  RS-485 mode" : "  no RS-485 mode";
     }
     std::cout << line << '\n';
     for (const Json& link : row["by_id"]) std::cout << "    " << link.get<std::string>() << '\n';

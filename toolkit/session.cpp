@@ -20,6 +20,7 @@ constexpr size_t kLongestDevice = 4095;
 // The driver's codes for a line opened with the echo option.
 constexpr int32_t kEchoMismatch = -43;
 constexpr int32_t kNoEcho = -44;
+constexpr int32_t kLineModeRefused = -45;
 
 std::string reply_text(const ModuleRecord& record) {
   return std::string(record.ReplyText, strnlen(record.ReplyText, BT_REPLY_LEN));
@@ -91,7 +92,13 @@ Session::Session(const CommonOptions& options) : port_(choose_port(options.port)
   record_ = btInitDLL(&record_);
   const int16_t opened = open_port(port_, options.baud);
   if (opened == BT_OK) return;
+  const int32_t driver = btPortStatus(nullptr, 0);
   btPortClose();
+  if (driver == kLineModeRefused) {
+    throw Failure(kExitPortFailed, port_.label +
+                                       ": the device has no RS-485 mode of the kernel's (or "
+                                       "refused it); drop rs485 from --port, or try rts-toggle");
+  }
   if (opened == BT_BAD_BAUD) {
     throw Failure(kExitUsage,
                   "--baud " + std::to_string(options.baud) + " is not a rate the port takes");

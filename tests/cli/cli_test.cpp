@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 
+#include <algorithm>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -222,6 +223,11 @@ TEST_F(Tool, FailuresExitWithTheirCodeAndOneLine) {
       {{"get", "all-io", "--port", "rfc2217://h:x"}, 2, "h:x: the port number must be 1 to 65535"},
       {{"get", "all-io", "--port", "tcp://" + std::string(256, 'h') + ":1"}, 2, "name is too long"},
       {{"get", "digital-in", "--address", "77"}, 3, "address 77: no reply to digital-in"},
+      {{"get", "all-io", "--port", sim.device() + "?ecko"}, 2, "unknown port option \"ecko\""},
+      {{"get", "digital-in", "--port", sim.device() + "?echo"},
+       3,
+       "digital-in: No echo: the line does not return what is sent; drop the echo option"},
+      {{"get", "all-io", "--port", sim.device() + "?rs485"}, 6, "drop rs485 from --port"},
       {{"get", "all-io", "--port", "/dev/brimtally-none"},
        6,
        "/dev/brimtally-none: no such device"},
@@ -249,6 +255,16 @@ TEST_F(Tool, FailuresExitWithTheirCodeAndOneLine) {
   EXPECT_EQ(bad.exitCode, 4);
   EXPECT_NE(bad.err.find("configuration: a wrong checksum in the reply"), std::string::npos)
       << bad.err;
+}
+
+TEST_F(Tool, PortsTellsWhetherADeviceTakesTheKernelsRs485Mode) {
+  setenv("BRIMTALLY_COM1", sim.device().c_str(), 1);
+  const json rows = json::parse(tool({"ports", "--json"}).out);
+  unsetenv("BRIMTALLY_COM1");
+  const auto row =
+      std::find_if(rows.begin(), rows.end(), [&](const json& r) { return r["com"] == "COM1"; });
+  ASSERT_NE(row, rows.end()) << rows.dump();
+  EXPECT_EQ((*row)["rs485"], false);  // a pseudo-terminal has no such mode
 }
 
 TEST_F(Tool, HelpOfACommandIsItsOwn) {
