@@ -76,11 +76,13 @@ void Gateway::poll(ModuleState& module) {
       lose_port("the device stopped working (unplugged or closed at the far end)");
       return;
     }
+    const std::string echo = status == BT_NO_REPLY ? toolkit::echo_fault() : std::string();
     const std::string what =
-        std::string(failed_query->name) + " at address " + module.config.address +
-        " failed: " + toolkit::status_words(status) +
-        (status == BT_NO_REPLY ? " within " + std::to_string(record.ReplyTimeout) + " ms"
-                               : std::string());
+        std::string(failed_query->name) + " at address " + module.config.address + " failed: " +
+        (!echo.empty()           ? echo
+         : status == BT_NO_REPLY ? toolkit::status_words(status) + " within " +
+                                       std::to_string(record.ReplyTimeout) + " ms"
+                                 : toolkit::status_words(status));
     log_.fault(key, module.topic + ": " + what);
     answer_get(module, status, what);
     if (++module.failures_in_row >= kFailuresOffline && module.online) {

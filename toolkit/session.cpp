@@ -17,9 +17,7 @@ namespace toolkit {
 namespace {
 
 constexpr size_t kLongestDevice = 4095;
-// The driver's codes for a line opened with the echo option.
-constexpr int32_t kEchoMismatch = -43;
-constexpr int32_t kNoEcho = -44;
+// The driver's code for a device that refused the rs485 option.
 constexpr int32_t kLineModeRefused = -45;
 
 std::string reply_text(const ModuleRecord& record) {
@@ -163,18 +161,9 @@ void Session::check(int16_t status, const std::string& what) {
   // Whatever the reply looked like, a port that has gone is the fault to report.
   if (device_gone()) throw gone_failure();
   if (status == BT_NO_REPLY) {
-    char text[64] = "";
-    const int32_t driver = btPortStatus(text, sizeof text);
-    if (driver == kEchoMismatch) {
-      throw Failure(kExitBadReply, module + what + ": " + text +
-                                       ": the line returned the command changed (another "
-                                       "talker or noise); check that no other master drives the "
-                                       "line, and its wiring and termination");
-    }
-    if (driver == kNoEcho) {
-      throw Failure(kExitNoReply, module + what + ": " + text +
-                                      ": the line does not return what is sent; drop the echo "
-                                      "option from --port");
+    bool collision = false;
+    if (const std::string echo = echo_fault(&collision); !echo.empty()) {
+      throw Failure(collision ? kExitBadReply : kExitNoReply, module + what + ": " + echo);
     }
     throw Failure(kExitNoReply, module + "no reply to " + what + " within " +
                                     std::to_string(record_.ReplyTimeout) +
