@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "ser2net_process.h"
 #include "tool_run.h"
 
 namespace {
@@ -153,70 +154,11 @@ int connect_to(uint16_t port) {
   return fd;
 }
 
-// ser2net in front of the simulator's device on a free loopback port.
-class Ser2net {
- public:
-  Ser2net(const std::string& accepter, const std::string& device, const std::string& pid_file)
-      : device_(device) {
-    close(loopback_socket(port_));
-    const std::string config = "connection: &line#  accepter: " + accepter + ",127.0.0.1," +
-                               std::to_string(port_) + "#  connector: serialdev," + device +
-                               ",9600n81,local#  options:#    chardelay: false";
-    pid_ = fork();
-    if (pid_ == 0) {
-      const int null = open("/dev/null", O_WRONLY);
-      dup2(null, 1);
-      dup2(null, 2);
-      execlp("ser2net", "ser2net", "-n", "-u", "-P", pid_file.c_str(), "-Y", config.c_str(),
-             nullptr);
-      _exit(127);
-    }
-    char local[32];
-    std::snprintf(local, sizeof local, "0100007F:%04X 00000000:0000 0A", port_);
-    for (int i = 0; i < 1000; ++i, usleep(10'000)) {
-      std::ifstream table("/proc/net/tcp");
-      const std::string text((std::istreambuf_iterator<char>(table)), {});
-      if (text.find(local) != std::string::npos) return;
-    }
-  }
-  ~Ser2net() {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  uint16_t port() const { return port_; }
-
-  // A client that holds the line. ser2net opens the device for its client and closes it
-  // after, each in its own time: the last client must be gone, the new one given the device.
-  int hold_line() const {
-    settle(false);
-    const int fd = connect_to(port_);
-    settle(true);
-    return fd;
-  }
-
- private:
-  void settle(bool open) const {
-    const auto target = std::filesystem::canonical(device_);
-    const auto has_device = [&] {
-      std::error_code failed;
-      for (const auto& fd :
-           std::filesystem::directory_iterator("/proc/" + std::to_string(pid_) + "/fd", failed))
-        if (std::filesystem::read_symlink(fd, failed) == target) return true;
-      return false;
-    };
-    for (int i = 0; i < 500 && has_device() != open; ++i) usleep(10'000);
-  }
-
-  std::string device_;
-  uint16_t port_ = 0;
-  pid_t pid_ = -1;
-};
-
 TEST(ToolDeviceServer, SaysWhyTheServerTurnedItAway) {
   if (access("/usr/sbin/ser2net", X_OK) != 0) GTEST_SKIP() << "ser2net is not installed";
   SimProcess sim({"--no-banner"});
-  const Ser2net telnet("telnet(rfc2217),tcp", sim.device(), sim.scratch("telnet.pid"));
-  const Ser2net raw("tcp", sim.device(), sim.scratch("raw.pid"));
+  const bt_test::Ser2net telnet("rfc2217", sim.device(), sim.scratch("telnet.pid"));
+  const bt_test::Ser2net raw("tcp", sim.device(), sim.scratch("raw.pid"));
   uint16_t refusing = 0, full = 0;
   close(loopback_socket(refusing));
   // Its one place in the queue taken, a listener drops every further SYN: as a host that
@@ -228,7 +170,7 @@ TEST(ToolDeviceServer, SaysWhyTheServerTurnedItAway) {
       "other client";
   const struct {
     std::string url;
-    const Ser2net* held;  // a client of this server holds the line
+    const bt_test::Ser2net* held;  // a client of this server holds the line
     int code;
     std::string says;
   } cases[] = {

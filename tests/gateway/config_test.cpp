@@ -27,6 +27,8 @@ TEST(GatewayConfig, EachFaultNamesItsKeyAndLine) {
        ":3: mqtt.password_file: cannot be"},
       {"[line]\nname = \"l1\"\nport = \"rfc2217://127.0.0.1\"\n",
        ":3: line.port: \"rfc2217://127.0.0.1\": "},
+      {"[line]\nname = \"l1\"\nport = \"/dev/ttyUSB0?echo&drain=fast\"\n",
+       ":3: line.port: \"/dev/ttyUSB0?echo&drain=fast\": port option \"drain=fast\" takes"},
       {"[mqtt]\nkeepalive = 0\n", ":2: mqtt.keepalive: must be an integer from 5"},
       {"[mqtt]\nbase_topic = \"a/+/b\"\n", ":2: mqtt.base_topic"},
       {"[[module]]\nname = \"state\"\naddress = \"02\"\npoll = [\"key\"]\n",

@@ -6,6 +6,7 @@
 #include <sys/un.h>
 
 #include "gateway_fixture.h"
+#include "ser2net_process.h"
 
 namespace {
 
@@ -58,7 +59,8 @@ TEST_F(Gateway, HomeAssistantControlsSetTheOutputs) {
   sim.control("set @01 d0 9");
   sim.control("set @01 dir 0");  // outputs all
   start();
-  ASSERT_TRUE(sees(kLine + "/pump/availability", "online")) << slurp(dir.path("gw.log")) << broker.log();
+  ASSERT_TRUE(sees(kLine + "/pump/availability", "online"))
+      << slurp(dir.path("gw.log")) << broker.log();
   const auto config = [&](const std::string& component, const std::string& object) {
     const std::string topic =
         "homeassistant/" + component + "/brimtally_line1_" + object + "/config";
@@ -174,6 +176,42 @@ TEST_F(Gateway, SaysOfflineWhenItEnds) {
   for (const char* word : {"READY=1", "WATCHDOG=1", "STOPPING=1", "STATUS=connected to mqtt:"}) {
     EXPECT_NE(told.find(word), std::string::npos) << word << " in " << told;
   }
+}
+
+// A two-wire line behind a device server returns what is sent: with the echo
+// option the gateway polls and sets it as any other line.
+TEST(GatewayOnATwoWireLine, PollsAndSetsAnEchoingLineThroughTheServer) {
+  simtest::TempDir dir;
+  SimProcess sim{{"--no-banner", "--drift", "0", "--set", "a0=17", "--set", "do=0", "--echo"}};
+  bt_test::Ser2net server{"rfc2217", sim.device(), dir.path("ser2net.pid")};
+  BrokerProcess broker;
+  std::ofstream(dir.path("gw.toml"))
+      << "[mqtt]\nbroker = \"" << broker.url() << "\"\n[line]\nname = \"line1\"\nport = \""
+      << server.url("rfc2217") << "?echo\"\n[[module]]\nname = \"pump\"\naddress = \"01\"\n"
+      << "poll = [\"all-io\"]\ninterval = 0.2\n";
+  MqttProbe probe(broker.url());
+  probe.subscribe("brimtally/#");
+  GatewayRun gateway(dir.path("gw.toml"), dir.path("gw.log"));
+  const auto polled = [&](int digital_out) {
+    return probe.waitFor(kLine + "/pump", [&](const std::string& p) {
+      return jsonWhere(
+          p, [&](const json& j) { return j["AnalogIn0"] == 17 && j["DigitalOut"] == digital_out; });
+    });
+  };
+  EXPECT_TRUE(polled(0).has_value()) << slurp(dir.path("gw.log"));
+  probe.publish(kLine + "/pump/set/digital-out", "[90]");
+  EXPECT_TRUE(polled(90).has_value()) << slurp(dir.path("gw.log"));
+  // A collision fails that poll, and the log says what it was.
+  ASSERT_EQ(sim.control("collide"), "ok 1 echoes to collide");
+  for (int i = 0; i < 500 && slurp(dir.path("gw.log")).find("Echo mismatch") == std::string::npos;
+       ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_NE(slurp(dir.path("gw.log"))
+                .find("all-io at address 01 failed: Echo mismatch: the line "
+                      "returned the command changed"),
+            std::string::npos)
+      << slurp(dir.path("gw.log"));
 }
 
 }  // namespace

@@ -11,79 +11,12 @@
 #include <fstream>
 #include <iterator>
 
+#include "ser2net_process.h"
 #include "serial/serial_port.h"
 #include "sim_session.h"
 
 namespace bt_test {
 namespace {
-
-// A loopback port nobody listens on: bound here, then released.
-uint16_t free_port(int* keep_listening = nullptr) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-  socklen_t size = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  if (keep_listening != nullptr && listen(fd, 4) == 0) {
-    *keep_listening = fd;  // connections wait in the backlog, never answered
-  } else {
-    close(fd);
-  }
-  return ntohs(address.sin_port);
-}
-
-bool listening(uint16_t port) {
-  char local[32];
-  std::snprintf(local, sizeof local, "0100007F:%04X", port);
-  std::ifstream table("/proc/net/tcp");
-  for (std::string line; std::getline(table, line);) {
-    if (line.find(local) != std::string::npos && line.find(" 0A ") != std::string::npos)
-      return true;
-  }
-  return false;
-}
-
-// ser2net with one accepter in front of the simulator's device, character
-// delay off so replies are not held back.
-class Ser2net {
- public:
-  Ser2net(const std::string& scheme, const std::string& device, const std::string& pid_file)
-      : port_(free_port()), pid_file_(pid_file) {
-    config_ = "connection: &line#  accepter: " +
-              std::string(scheme == "rfc2217" ? "telnet(rfc2217),tcp" : "tcp") + ",127.0.0.1," +
-              std::to_string(port_) + "#  connector: serialdev," + device +
-              ",9600n81,local#  options:#    chardelay: false";
-    start();
-  }
-  ~Ser2net() { stop(); }
-  uint16_t port() const { return port_; }
-  std::string url(const std::string& scheme) const {
-    return scheme + "://127.0.0.1:" + std::to_string(port_);
-  }
-  void start() {
-    pid_ = fork();
-    if (pid_ == 0) {
-      freopen("/dev/null", "w", stdout);
-      freopen("/dev/null", "w", stderr);
-      execlp("ser2net", "ser2net", "-n", "-u", "-P", pid_file_.c_str(), "-Y", config_.c_str(),
-             nullptr);
-      _exit(127);
-    }
-    for (int i = 0; i < 1000 && !listening(port_); ++i) usleep(10'000);
-    ASSERT_TRUE(listening(port_)) << "ser2net did not start";
-  }
-  void stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  uint16_t port_;
-  std::string pid_file_, config_;
-  pid_t pid_ = -1;
-};
 
 struct DriverPort {
   explicit DriverPort(const std::string& name) {
@@ -139,24 +72,12 @@ TEST_P(NetworkPort, TheToolAndTheProgramReachTheModuleThroughTheServer) {
 }
 
 // A two-wire line behind the server returns what is sent: the echo option
-// holds through it for the library and the tool, and the tool names a
-// mistyped option before anything opens.
+// holds through it, and the tool names a mistyped option before anything
+// opens.
 TEST_P(NetworkPort, AnEchoingLineBehindTheServerTakesTheEchoOption) {
   SimSession echoing({"--echo"});
   Ser2net server{GetParam(), echoing.sim().device(), echoing.sim().scratch("ser2net.pid")};
   const std::string url = server.url(GetParam()) + "?echo";
-  const Exports& lib = SimSession::lib();
-  echoing.use_device(url);
-  ASSERT_EQ(lib.btPortOpen(1, 9600), BT_OK);
-  ModuleRecord record = session_record();
-  EXPECT_EQ(lib.btGetAllIO(&record), BT_OK);
-  EXPECT_EQ(record.DigitalIn, 0x3C);
-  ASSERT_EQ(echoing.sim().control("collide"), "ok 1 echoes to collide");
-  EXPECT_EQ(lib.btGetDigitalIn(&record), BT_NO_REPLY);
-  EXPECT_EQ(lib.btPortStatus(nullptr, 0), -43);
-  EXPECT_EQ(lib.btGetDigitalIn(&record), BT_OK);
-  lib.btPortClose();
-
   const std::string tool = std::string(BRIMTALLY_BIN_DIR) + "/brimtally get digital-in --port '";
   const std::string out = echoing.sim().scratch("out");
   ASSERT_EQ(std::system((tool + url + "' --json >" + out).c_str()), 0);
