@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "status_words.h"
 
 namespace cli {
 
@@ -36,6 +37,9 @@ int run_send(const CommonOptions& options, const std::string& text, int lines) {
   while (lines < 0 || received < lines) {
     const int16_t got = ex_read_line(&record);
     if (got == BT_READ_ERROR) {
+      if (const std::string echo = toolkit::echo_fault(); !echo.empty()) {
+        throw Failure(kExitBadReply, session.port().label + ": " + echo);
+      }
       if (session.device_gone()) throw session.gone_failure();
       throw Failure(kExitBadReply, session.port().label +
                                        ": a reply line longer than 99 characters or a line "

@@ -4,6 +4,7 @@
 #include "current_port.h"
 #include "record_text.h"
 #include "reply_reader.h"
+#include "serial/port_device.h"
 
 namespace {
 constexpr int kNoTerminator = -1;
@@ -28,6 +29,7 @@ BT_API int16_t BT_CALL ex_xmit_msg(ModuleRecord* record) {
   bt::set_field_text(line, text);
 
   port->ops->clear_status(*port);
+  if (port->device != nullptr) port->device->transaction_fault = 0;
   bt::port_write_string(port, line, kNoTerminator);
   return static_cast<int16_t>(text.size());
 }
@@ -42,6 +44,7 @@ BT_API int16_t BT_CALL ex_read_line(ModuleRecord* record) {
   // report, is reported here once, before reading, so the reply to whatever
   // did get through stays queued. Queries clear their own failures.
   if (port->status < 0) {
+    if (port->device != nullptr) port->device->transaction_fault = port->status;
     port->ops->clear_status(*port);
     return BT_READ_ERROR;
   }

@@ -173,7 +173,10 @@ void Session::check(int16_t status, const std::string& what) {
   std::string advice;
   switch (status) {
     case BT_NOT_A_REPLY:
-      advice = "check that every module on the line uses the same baud rate";
+      // Our own command back in place of the reply: a two-wire line's echo.
+      advice = reply_text(record_).rfind('#', 0) == 0
+                   ? "the line returns what is sent (a two-wire line): add ?echo to --port"
+                   : "check that every module on the line uses the same baud rate";
       break;
     case BT_BAD_CHECKSUM:
       advice = "noise or a baud-rate mismatch: check the wiring and --baud";

@@ -83,12 +83,27 @@ TEST_P(NetworkPort, AnEchoingLineBehindTheServerTakesTheEchoOption) {
   ASSERT_EQ(std::system((tool + url + "' --json >" + out).c_str()), 0);
   std::ifstream json(out);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(json), {}), "{\"DigitalIn\":60}\n");
-  const int refused = std::system((tool + url + "&pause=x' 2>" + out).c_str());
-  EXPECT_EQ(WEXITSTATUS(refused), 2);
-  std::ifstream error(out);
-  EXPECT_NE(
-      std::string(std::istreambuf_iterator<char>(error), {}).find("\"pause=x\" takes milliseconds"),
-      std::string::npos);
+  // Each fault with its exit code and words: a mistyped option, our own
+  // command back without the option, a collision in a raw exchange.
+  const struct {
+    std::string command, says;
+    int code;
+  } faults[] = {
+      {tool + url + "&pause=x'", "\"pause=x\" takes milliseconds", 2},
+      {tool + server.url(GetParam()) + "'", "(a two-wire line): add ?echo to --port", 4},
+      {std::string(BRIMTALLY_BIN_DIR) + "/brimtally send QC --port '" + url + "'",
+       "Echo mismatch: the line returned the command changed", 4},
+  };
+  for (const auto& fault : faults) {
+    if (fault.code == 4 && fault.command.find(" send ") != std::string::npos) {
+      ASSERT_EQ(echoing.sim().control("collide"), "ok 1 echoes to collide");
+    }
+    EXPECT_EQ(WEXITSTATUS(std::system((fault.command + " 2>" + out).c_str())), fault.code);
+    std::ifstream error(out);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(error), {}).find(fault.says),
+              std::string::npos)
+        << fault.command;
+  }
 }
 
 std::vector<std::string> g_dump;
