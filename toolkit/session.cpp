@@ -60,9 +60,9 @@ PortChoice choose_port(const std::string& value) {
     choice.label = shown_value(value);  // error lines never carry a terminal's control bytes
     return choice;
   }
-  if (value == "1" || strcasecmp(value.c_str(), "COM1") == 0) {
+  if (device == "1" || strcasecmp(device.c_str(), "COM1") == 0) {
     choice.number = 1;
-  } else if (value == "2" || strcasecmp(value.c_str(), "COM2") == 0) {
+  } else if (device == "2" || strcasecmp(device.c_str(), "COM2") == 0) {
     choice.number = 2;
   } else {
     throw Failure(kExitUsage, "--port " + shown_value(value) +
@@ -74,6 +74,16 @@ PortChoice choose_port(const std::string& value) {
   if (why = port_options_problem(choice.device); !why.empty()) {
     throw Failure(kExitUsage, choice.label + ", from BRIMTALLY_COM" +
                                   std::to_string(choice.number) + ": " + why);
+  }
+  if (device.size() < value.size()) {
+    // "1?echo": COM1's device with these options, opened by name in its place.
+    if (choice.device.find('?') != std::string::npos) {
+      throw Failure(kExitUsage, "--port " + shown_value(value) + ": " + choice.label +
+                                    " has options of its own; give them in one place");
+    }
+    choice.device += value.substr(device.size());
+    choice.named = true;
+    choice.label = "COM" + std::to_string(choice.number) + " (" + shown_value(choice.device) + ")";
   }
   return choice;
 }

@@ -228,6 +228,7 @@ TEST_F(Tool, FailuresExitWithTheirCodeAndOneLine) {
        3,
        "digital-in: No echo: the line does not return what is sent; drop the echo option"},
       {{"get", "all-io", "--port", sim.device() + "?rs485"}, 6, "drop rs485 from --port"},
+      {{"get", "all-io", "--port", "COM2?rs485"}, 6, "COM2 (/dev/ttyS1?rs485)"},
       {{"get", "all-io", "--port", "/dev/brimtally-none"},
        6,
        "/dev/brimtally-none: no such device"},
