@@ -14,6 +14,7 @@
 // without linking the library.
 using PortOpenFn = decltype(&::btPortOpen);
 using PortDeviceFn = decltype(&::btPortDevice);
+using PortCheckNameFn = decltype(&::btPortCheckName);
 using InitDllFn = decltype(&::btInitDLL);
 using PortCloseFn = decltype(&::btPortClose);
 using XmitMsgFn = decltype(&::ex_xmit_msg);
@@ -76,4 +77,9 @@ int16_t DynamicLibrary::ex_read_line(ModuleRecord* record) {
 
 int16_t DynamicLibrary::btPortDevice(int16_t port, char* buffer, uint16_t size) {
   return reinterpret_cast<PortDeviceFn>(resolve("btPortDevice", portDevice_))(port, buffer, size);
+}
+
+int16_t DynamicLibrary::btPortCheckName(const char* name, char* buffer, uint16_t size) {
+  return reinterpret_cast<PortCheckNameFn>(resolve("btPortCheckName", portCheckName_))(name, buffer,
+                                                                                       size);
 }

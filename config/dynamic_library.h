@@ -30,6 +30,7 @@ class DynamicLibrary final : public LibraryApi {
   int16_t ex_xmit_msg(ModuleRecord* record) override;
   int16_t ex_read_line(ModuleRecord* record) override;
   int16_t btPortDevice(int16_t port, char* buffer, uint16_t size) override;
+  int16_t btPortCheckName(const char* name, char* buffer, uint16_t size) override;
 
  private:
   void* resolve(const char* name, void*& slot);
@@ -45,4 +46,5 @@ class DynamicLibrary final : public LibraryApi {
   void* xmitMsg_ = nullptr;
   void* readLine_ = nullptr;
   void* portDevice_ = nullptr;
+  void* portCheckName_ = nullptr;
 };

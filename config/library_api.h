@@ -17,4 +17,5 @@ class LibraryApi {
   virtual int16_t ex_xmit_msg(ModuleRecord* record) = 0;
   virtual int16_t ex_read_line(ModuleRecord* record) = 0;
   virtual int16_t btPortDevice(int16_t port, char* buffer, uint16_t size) = 0;
+  virtual int16_t btPortCheckName(const char* name, char* buffer, uint16_t size) = 0;
 };

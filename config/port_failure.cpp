@@ -44,6 +44,12 @@ QString because(int error, const QString& device, const QByteArray& path) {
 QString portOpenFailure(LibraryApi& library, int port) {
   char name[4096] = "";
   library.btPortDevice(static_cast<int16_t>(port), name, sizeof name);
+  char why[256] = "";
+  if (library.btPortCheckName(name, why, sizeof why) != BT_OK) {
+    return "Invalid port option in " + QString::fromLocal8Bit(name) + ": " + why;
+  }
+  // The device is looked at without the options its name gives the driver.
+  if (char* options = std::strchr(name, '?')) *options = '\0';
   const QString device = QString::fromLocal8Bit(name);
   // A serial device server is reached over TCP: nothing local to look at.
   if (device.startsWith("rfc2217://") || device.startsWith("tcp://")) {

@@ -44,6 +44,12 @@ struct FakeLibrary final : LibraryApi {
     qstrncpy(buffer, devices[port].constData(), size);
     return 0;
   }
+  // A name's options are refused when they hold "ecko", as the library's "unknown option".
+  int16_t btPortCheckName(const char* name, char* buffer, uint16_t size) override {
+    const bool bad = std::strstr(name, "?ecko") != nullptr;
+    qstrncpy(buffer, bad ? "unknown port option \"ecko\"" : "", size);
+    return bad ? BT_BAD_PORT : BT_OK;
+  }
   int32_t btPortClose() override {
     calls << "close";
     return 0;

@@ -173,6 +173,9 @@ class Window : public QObject {
     for (auto [device, reason] :
          {std::pair{file, "Not a serial device: " + file},
           std::pair{held, "In use by another program: " + held},
+          std::pair{held + "?echo", "In use by another program: " + held},
+          std::pair{held + "?ecko",
+                    "Invalid port option in " + held + "?ecko: unknown port option"},
           std::pair{dir.filePath("gone"), "No such device: " + dir.path()},
           std::pair{QString("tcp://127.0.0.1:1"), QString("The serial device server did not")}}) {
       lib.devices[1] = device.toLocal8Bit();
