@@ -9,6 +9,11 @@
 #include "serial/port_device.h"
 #include "serial/port_options.h"
 
+static_assert(int{BT_DRIVER_ECHO_MISMATCH} == bt::kEchoMismatch &&
+                  int{BT_DRIVER_NO_ECHO} == bt::kNoEcho &&
+                  int{BT_DRIVER_MODE_REFUSED} == bt::kLineModeRefused,
+              "the public names of the driver's codes");
+
 namespace {
 
 void copy_text(const char* text, char* buffer, uint16_t size) {

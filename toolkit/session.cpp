@@ -17,8 +17,6 @@ namespace toolkit {
 namespace {
 
 constexpr size_t kLongestDevice = 4095;
-// The driver's code for a device that refused the rs485 option.
-constexpr int32_t kLineModeRefused = -45;
 
 std::string reply_text(const ModuleRecord& record) {
   return std::string(record.ReplyText, strnlen(record.ReplyText, BT_REPLY_LEN));
@@ -102,7 +100,7 @@ Session::Session(const CommonOptions& options) : port_(choose_port(options.port)
   if (opened == BT_OK) return;
   const int32_t driver = btPortStatus(nullptr, 0);
   btPortClose();
-  if (driver == kLineModeRefused) {
+  if (driver == BT_DRIVER_MODE_REFUSED) {
     throw Failure(kExitPortFailed, port_.label +
                                        ": the device has no RS-485 mode of the kernel's (or "
                                        "refused it); drop rs485 from --port, or try rts-toggle");

@@ -35,18 +35,15 @@ std::string status_words(int16_t status) {
 }
 
 std::string echo_fault(bool* collision) {
-  // The driver's codes for a port opened with the echo option.
-  constexpr int32_t kEchoMismatch = -43;
-  constexpr int32_t kNoEcho = -44;
   char text[64] = "";
   const int32_t driver = btPortStatus(text, sizeof text);
-  if (collision != nullptr) *collision = driver == kEchoMismatch;
-  if (driver == kEchoMismatch) {
+  if (collision != nullptr) *collision = driver == BT_DRIVER_ECHO_MISMATCH;
+  if (driver == BT_DRIVER_ECHO_MISMATCH) {
     return std::string(text) +
            ": the line returned the command changed (another talker or noise); check that no "
            "other master drives the line, and its wiring and termination";
   }
-  if (driver == kNoEcho) {
+  if (driver == BT_DRIVER_NO_ECHO) {
     return std::string(text) +
            ": the line does not return what is sent; drop the echo option from the port";
   }

@@ -159,6 +159,12 @@ BT_API int16_t BT_CALL btPortDevice(int16_t port, char* buffer, uint16_t size);
    code of its failure, such as -43 "Echo mismatch"; -6 when no port is
    open), with the code's text into buffer. */
 BT_API int32_t BT_CALL btPortStatus(char* buffer, uint16_t size);
+/* Driver codes btPortStatus gives for the port options' faults. */
+enum {
+  BT_DRIVER_ECHO_MISMATCH = -43, /* the echo came back changed: a collision or noise */
+  BT_DRIVER_NO_ECHO = -44,       /* the line returned nothing, or a reply, for the echo */
+  BT_DRIVER_MODE_REFUSED = -45   /* the device has no RS-485 mode (or RTS toggling) */
+};
 /* Whether a port name's options (after "?") hold: BT_OK, or BT_BAD_PORT with
    the reason, naming the option, into buffer. Opens nothing. */
 BT_API int16_t BT_CALL btPortCheckName(const char* name, char* buffer, uint16_t size);
