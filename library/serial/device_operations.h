@@ -36,7 +36,7 @@ class DeviceOperations : public PortOperations {
   // afterwards (the echo's fault is stored in it).
   int settle_echo(SerialPort& port);
   // The default idle wait for a port of this kind (see default_idle_wait).
-  virtual int idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) = 0;
+  virtual int idle_wait(SerialPort& port, uint64_t us, bool none_waiting) = 0;
 
   int read_char(SerialPort& port) final;
   int write_char(SerialPort& port, int byte) final;
@@ -107,7 +107,7 @@ class DeviceOperations : public PortOperations {
 #define BRIMTALLY_DEVICE_STEPS                                                            \
  public:                                                                                  \
   int open(SerialPort& port, const char* name, const PortOptions& options) override;      \
-  int idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) override;               \
+  int idle_wait(SerialPort& port, uint64_t us, bool none_waiting) override;               \
   int clear_tx(SerialPort& port) override;                                                \
   int modem_status(SerialPort& port) override;                                            \
                                                                                           \

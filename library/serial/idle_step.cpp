@@ -5,10 +5,10 @@
 
 namespace bt {
 
-int idle_step(PortEnvironment& environment, SerialPort* port, uint32_t remaining_ms,
+int idle_step(PortEnvironment& environment, SerialPort* port, uint64_t remaining_us,
               InputSeen seen) {
   if (environment.idle_hook == platform::default_idle_hook) {
-    return default_idle_wait(port, remaining_ms, seen == InputSeen::kNoneWaiting);
+    return default_idle_wait(port, remaining_us, seen == InputSeen::kNoneWaiting);
   }
   return environment.idle_hook(port);
 }

@@ -5,9 +5,9 @@
 
 namespace bt {
 
-int default_idle_wait(SerialPort* port, uint32_t ms, bool none_waiting) {
+int default_idle_wait(SerialPort* port, uint64_t us, bool none_waiting) {
   if (port == nullptr || port->device == nullptr) return platform::idle_without_device(port);
-  return device_kind(*port).idle_wait(*port, ms, none_waiting);
+  return device_kind(*port).idle_wait(*port, us, none_waiting);
 }
 
 }  // namespace bt

@@ -64,7 +64,9 @@ class LineCollector {
 
 int port_read_line(SerialPort* port, char* buffer, uint32_t capacity, int terminator,
                    int32_t timeout_ms) {
-  const uint32_t start = port_ticks();
+  // -1 is "no limit"; other negative time-outs expire at once.
+  const WaitDeadline deadline =
+      timeout_ms == -1 ? WaitDeadline::none() : WaitDeadline::after_ms(timeout_ms);
   if (port == nullptr || buffer == nullptr || capacity < 2 || !valid_terminator(terminator)) {
     return refuse(port);
   }
@@ -73,17 +75,11 @@ int port_read_line(SerialPort* port, char* buffer, uint32_t capacity, int termin
   for (;;) {
     const int c = port->ops->read_char(*port);
     if (c == kBufferEmpty) {
-      uint32_t remaining = kNoDeadline;
-      if (timeout_ms != -1) {
-        // Negative time-outs other than "no limit" expire at once.
-        const uint32_t elapsed = port_ticks() - start;
-        if (timeout_ms < 0 || elapsed >= static_cast<uint32_t>(timeout_ms)) {
-          // An echo still due is waited out, so its fault is this read's.
-          remaining = echo_time_left(*port);
-          if (remaining == 0) break;
-        } else {
-          remaining = static_cast<uint32_t>(timeout_ms) - elapsed;
-        }
+      uint64_t remaining = deadline.left();
+      if (remaining == 0) {
+        // An echo still due is waited out, so its fault is this read's.
+        remaining = uint64_t{echo_time_left(*port)} * 1000;
+        if (remaining == 0) break;
       }
       const int hook = idle_step(*port->environment, port, remaining, InputSeen::kNoneWaiting);
       if (hook < 0) return line.finish(hook);

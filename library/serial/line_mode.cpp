@@ -39,10 +39,16 @@ int DeviceOperations::transmit_toggled(SerialPort& port, const uint8_t* bytes, i
   apply_control_lines(port);
   port_delay(&port, device.options.rts_before_ms);
   const int result = transmit(port, bytes, length, queued);
-  const uint32_t start = port_ticks();
-  const uint32_t bound = wire_time_ms(device.settings, length) + kEchoMarginMs;
-  while (result >= 0 && !transmitter_empty(port) && port_ticks() - start < bound) {
-    port_delay(&port, 1);
+  // Looked at every 100 us: RTS held long after the last stop bit would
+  // drown the start of the module's reply.
+  const WaitDeadline bound =
+      WaitDeadline::after_ms(wire_time_ms(device.settings, length) + kEchoMarginMs);
+  for (uint64_t left = bound.left(); result >= 0 && !transmitter_empty(port) && left > 0;
+       left = bound.left()) {
+    if (idle_step(*port.environment, &port, std::min<uint64_t>(left, 100), InputSeen::kUnknown) <
+        0) {
+      break;
+    }
   }
   port_delay(&port, device.options.rts_after_ms);
   device.settings.rts_control = kControlDisable;
@@ -69,7 +75,7 @@ int DeviceOperations::settle_echo(SerialPort& port) {
   for (;;) {
     if (const int gone = take_echo(port); gone < 0) return fail(port, gone);
     if (echo.pending() == 0) break;
-    const uint32_t left = echo.time_left(port_ticks());
+    const uint64_t left = uint64_t{echo.time_left(port_ticks())} * 1000;
     if (const int hook = idle_step(*port.environment, &port, left, InputSeen::kNoneWaiting);
         hook < 0) {
       return hook;

@@ -118,6 +118,7 @@ SerialPort* port_open_named(int index, const char* name, int32_t baud, int parit
 // environment chose it rather than the default.
 bool port_device_name(int index, char* name, size_t size);
 // Waits ms milliseconds calling the idle hook; 0, or the hook's negative value.
+// The wait ends within the default hook's wake-up of the due time.
 int port_delay(SerialPort* port, int ms);
 // nullptr restores the default hook.
 void set_idle_hook(IdleHook hook);
@@ -129,7 +130,10 @@ PortEnvironment* port_environment();
 // out when memory for a port cannot be had.
 SerialPort* port_live_head();
 SerialPort* port_fallback();
-// Milliseconds on the monotonic clock.
+// Microseconds on the monotonic clock, from the host: the driver's waits are
+// timed on it.
+uint64_t port_micros();
+// Milliseconds on the same clock, for what reports time in them.
 uint32_t port_ticks();
 
 // Line transfers (terminator -2..255; see line_io.cpp).

@@ -3,6 +3,7 @@
 #ifndef BRIMTALLY_SERIAL_WAIT_RULES_H
 #define BRIMTALLY_SERIAL_WAIT_RULES_H
 
+#include <sys/prctl.h>
 #include <time.h>
 
 #include <algorithm>
@@ -10,19 +11,43 @@
 
 namespace bt {
 
-// One poll lasts the time left, at least 1 ms and at most a minute; a wait
-// without a deadline simply polls again.
-inline int poll_timeout_ms(uint32_t ms) {
-  return static_cast<int>(std::clamp<uint32_t>(ms, 1, 60'000));
+// One poll (ppoll) lasts the time left, at least 1 us and at most a minute; a
+// wait without a deadline simply polls again. Microseconds, so that a wait
+// ends at its deadline rather than up to a millisecond after it.
+inline timespec poll_timeout(uint64_t us) {
+  const uint64_t clamped = std::clamp<uint64_t>(us, 1, 60'000'000);
+  return timespec{static_cast<time_t>(clamped / 1'000'000),
+                  static_cast<long>(clamped % 1'000'000 * 1000)};
 }
 
 // Taken instead of a poll when input already waits or the device is gone, so
-// a caller that is not reading does not spin. An interrupted sleep just ends
-// early; callers measure their own deadline.
-inline void sleep_one_ms() {
-  const timespec one_ms{0, 1'000'000};
-  clock_nanosleep(CLOCK_MONOTONIC, 0, &one_ms, nullptr);
+// a caller that is not reading does not spin: 1 ms, or the time left when that
+// is shorter. An interrupted sleep just ends early; callers measure their own
+// deadline.
+inline void sleep_briefly(uint64_t us) {
+  const timespec pause = poll_timeout(std::min<uint64_t>(us, 1000));
+  clock_nanosleep(CLOCK_MONOTONIC, 0, &pause, nullptr);
 }
+
+// The kernel may let a normal thread's timed wait run up to 50 us past its
+// end (timer slack), which four waits a transaction would add up. For the
+// length of one poll the thread asks for 1 us, and its own setting is put
+// back after. Real-time threads have no slack and are left alone.
+class TightTimer {
+ public:
+  TightTimer() : saved_(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0)) {
+    if (saved_ > kTightNs) prctl(PR_SET_TIMERSLACK, kTightNs, 0, 0, 0);
+  }
+  ~TightTimer() {
+    if (saved_ > kTightNs) prctl(PR_SET_TIMERSLACK, saved_, 0, 0, 0);
+  }
+  TightTimer(const TightTimer&) = delete;
+  TightTimer& operator=(const TightTimer&) = delete;
+
+ private:
+  static constexpr int kTightNs = 1000;
+  int saved_;
+};
 
 }  // namespace bt
 

@@ -40,21 +40,21 @@ bool pull_input(NetDevice& device);
 // Hands the outgoing queue to the socket as far as it takes it now. False
 // once the connection is gone.
 bool push_output(NetDevice& device);
-// Waits in poll, at most ms, until the socket can be read (or written, with
-// output waiting), then moves bytes both ways. False once the connection is
-// gone. Interrupted polls continue to the same deadline.
-bool exchange(NetDevice& device, uint32_t ms);
+// Waits in poll, at most us microseconds, until the socket can be read (or
+// written, with output waiting), then moves bytes both ways. False once the
+// connection is gone. Interrupted polls continue to the same deadline.
+bool exchange(NetDevice& device, uint64_t us);
 // Exchanges until done() or the deadline; false on the deadline or a lost
 // connection.
 template <typename Done>
 bool exchange_until(NetDevice& device, uint32_t ms, Done done) {
-  const uint32_t start = port_ticks();
+  const uint64_t end = port_micros() + uint64_t{ms} * 1000;
   for (;;) {
     if (!push_output(device) || !pull_input(device)) return false;
     if (done()) return true;
-    const uint32_t elapsed = port_ticks() - start;
-    if (elapsed >= ms) return false;
-    if (!exchange(device, ms - elapsed)) return false;
+    const uint64_t now = port_micros();
+    if (now >= end) return false;
+    if (!exchange(device, end - now)) return false;
   }
 }
 

@@ -14,6 +14,7 @@
 
 #include "serial/fd_holder.h"
 #include "serial/serial_port.h"
+#include "serial/wait_rules.h"
 
 namespace bt {
 
@@ -58,7 +59,7 @@ int connect_one(const addrinfo& address, uint32_t ms) {
   if (::connect(socket_fd.get(), address.ai_addr, address.ai_addrlen) != 0) {
     if (errno != EINPROGRESS) return -errno;
     short revents = 0;
-    if (poll_until(socket_fd.get(), POLLOUT, ms, revents) <= 0) return -ETIMEDOUT;
+    if (poll_until(socket_fd.get(), POLLOUT, uint64_t{ms} * 1000, revents) <= 0) return -ETIMEDOUT;
     int error = 0;
     socklen_t size = sizeof error;
     if (getsockopt(socket_fd.get(), SOL_SOCKET, SO_ERROR, &error, &size) != 0) return -errno;
@@ -69,13 +70,13 @@ int connect_one(const addrinfo& address, uint32_t ms) {
 
 }  // namespace
 
-int poll_until(int fd, short events, uint32_t ms, short& revents) {
-  const uint32_t start = port_ticks();
+int poll_until(int fd, short events, uint64_t us, short& revents) {
+  const uint64_t start = port_micros();
   for (;;) {
-    const uint32_t elapsed = port_ticks() - start;
-    const uint32_t left = elapsed < ms ? ms - elapsed : 0;
+    const uint64_t elapsed = port_micros() - start;
+    const timespec left = poll_timeout(elapsed < us ? us - elapsed : 0);
     pollfd watch{fd, events, 0};
-    const int ready = ::poll(&watch, 1, static_cast<int>(left));
+    const int ready = ::ppoll(&watch, 1, &left, nullptr);
     if (ready < 0 && errno == EINTR) continue;
     revents = watch.revents;
     return ready;

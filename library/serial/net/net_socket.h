@@ -17,9 +17,10 @@ constexpr uint32_t kConnectMs = 3000;
 // or the host cannot be reached in time; kGeneralError otherwise.
 int connect_socket(const NetPortName& name, uint32_t timeout_ms);
 
-// Polls one descriptor for `events` until ready or `ms` have passed; an
-// interrupted poll continues to the same deadline. poll's result.
-int poll_until(int fd, short events, uint32_t ms, short& revents);
+// Polls one descriptor for `events` until ready or `us` microseconds (at most
+// a minute) have passed; an interrupted poll continues to the same deadline.
+// poll's result.
+int poll_until(int fd, short events, uint64_t us, short& revents);
 
 }  // namespace bt
 

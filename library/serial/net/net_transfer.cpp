@@ -63,14 +63,14 @@ bool push_output(NetDevice& device) {
   return true;
 }
 
-bool exchange(NetDevice& device, uint32_t ms) {
+bool exchange(NetDevice& device, uint64_t us) {
   if (device.gone) return false;
   // A full receive queue leaves the socket's bytes where they are, so the
   // poll waits rather than reporting them again and again.
   short events = receive_room(device) > 0 ? POLLIN : 0;
   if (!device.outgoing.empty()) events |= POLLOUT;
   short revents = 0;
-  if (poll_until(device.fd, events, ms, revents) > 0) {
+  if (poll_until(device.fd, events, us, revents) > 0) {
     if ((revents & POLLOUT) != 0 && !push_output(device)) return false;
     // Hang-up and errors show in the read: end of stream or a reset.
     if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) return pull_input(device);

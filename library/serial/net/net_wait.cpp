@@ -8,18 +8,19 @@
 namespace bt {
 
 // Returns as soon as bytes arrive (a caller's read then finds them); sleeps
-// 1 ms instead when input already waits unread or the connection is gone, so
+// 1 ms (or what is left) instead when input already waits unread or the connection is gone, so
 // a caller that is not reading does not spin. Telnet commands arriving wake
 // the wait too, and are handled by the next read.
-int NetOperations::idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) {
+int NetOperations::idle_wait(SerialPort& port, uint64_t us, bool none_waiting) {
   NetDevice& device = net_device_of(port);
   int waiting = 0;
   if (device.gone || !device.received.empty() ||
       (!none_waiting && ioctl(device.fd, FIONREAD, &waiting) == 0 && waiting > 0)) {
-    sleep_one_ms();
+    sleep_briefly(us);
     return 0;
   }
-  exchange(device, static_cast<uint32_t>(poll_timeout_ms(ms)));
+  const TightTimer tight;
+  exchange(device, us);
   return 0;
 }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// What the POSIX host gives the driver: the host check, its millisecond tick
+// What the POSIX host gives the driver: the host check, its microsecond clock
 // and the default idle hook.
 #include <time.h>
 
@@ -8,11 +8,11 @@
 
 namespace bt {
 
-uint32_t port_ticks() {
+uint64_t port_micros() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
-                               static_cast<uint64_t>(now.tv_nsec) / 1'000'000u);
+  return static_cast<uint64_t>(now.tv_sec) * 1'000'000u +
+         static_cast<uint64_t>(now.tv_nsec) / 1000u;
 }
 
 namespace platform {
@@ -24,11 +24,11 @@ bool host_supported() {
 // As a hook in its own right (a host's hook may pass its turns on to it) it
 // knows no deadline, so it waits 1 ms at most.
 int default_idle_hook(SerialPort* port) {
-  return default_idle_wait(port, 1, false);
+  return default_idle_wait(port, 1000, false);
 }
 
 int idle_without_device(SerialPort*) {
-  sleep_one_ms();
+  sleep_briefly(1000);
   return 0;
 }
 

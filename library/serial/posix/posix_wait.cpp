@@ -8,27 +8,29 @@
 
 namespace bt {
 
-// Waits up to ms for input: poll returns as soon as a byte arrives, so the
+// Waits up to us microseconds for input: poll returns as soon as a byte arrives, so the
 // wait costs one wake-up yet a caller sees its byte at once. When input
 // already waits, or the device has hung up, poll would return at once;
-// sleeping 1 ms instead keeps a caller that is not reading (port_delay) from
-// spinning, without leaving the input unread for longer than that.
-int PosixOperations::idle_wait(SerialPort& port, uint32_t ms, bool none_waiting) {
+// sleeping 1 ms (or what is left) instead keeps a caller that is not
+// reading (port_delay) from spinning, without leaving the input unread for longer than that.
+int PosixOperations::idle_wait(SerialPort& port, uint64_t us, bool none_waiting) {
   PosixDevice& device = posix_device_of(port);
   if (device.pushback_count > 0) {
-    sleep_one_ms();
+    sleep_briefly(us);
     return 0;
   }
   // A byte that arrived since the caller's empty read makes poll return at
   // once, which is what a reader wants.
   int waiting = 0;
   if (!none_waiting && ioctl(device.fd, FIONREAD, &waiting) == 0 && waiting > 0) {
-    sleep_one_ms();
+    sleep_briefly(us);
     return 0;
   }
   pollfd watch{device.fd, POLLIN, 0};
-  const int ready = poll(&watch, 1, poll_timeout_ms(ms));
-  if (ready > 0 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) sleep_one_ms();
+  const timespec timeout = poll_timeout(us);
+  const TightTimer tight;
+  const int ready = ppoll(&watch, 1, &timeout, nullptr);
+  if (ready > 0 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) sleep_briefly(us);
   return 0;
 }
 
