@@ -29,7 +29,7 @@ class LineControl {
   // Rate and framing from the settings record: 0 or a negative status.
   virtual int send_line_settings(NetDevice& device) = 0;
   // Flow control and the DTR and RTS lines: 0, or kGeneralError once the
-  // connection is lost.
+  // connection is lost or the server no longer takes them.
   virtual int send_control_lines(NetDevice& device) = 0;
   // Asks the server to discard the line data it holds for sending.
   virtual void purge_transmit(NetDevice& device) = 0;

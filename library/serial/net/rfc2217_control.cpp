@@ -79,9 +79,10 @@ class Rfc2217Control final : public LineControl {
 
   // Sends baud, data size, parity and stop size, and waits (bounded) for the
   // server to confirm them. 0; kGeneralError when the confirmations do not
-  // come or the connection is lost; the code of a setting the server holds
-  // at another value.
+  // come, the server withdraws the option or the connection is lost; the
+  // code of a setting the server holds at another value.
   int send_line_settings(NetDevice& device) override {
+    if (!accepted()) return kGeneralError;
     const LineSettings& s = device.settings;
     const uint8_t baud[4] = {static_cast<uint8_t>(s.baud >> 24), static_cast<uint8_t>(s.baud >> 16),
                              static_cast<uint8_t>(s.baud >> 8), static_cast<uint8_t>(s.baud)};
@@ -91,9 +92,9 @@ class Rfc2217Control final : public LineControl {
     session_.send_command(kSetParity, rfc2217_parity(s.parity));
     session_.send_command(kSetStopsize, rfc2217_stop_size(s.stop_bits));
     const auto answered = [this] {
-      return (session_.state().answered & kSettingAnswers) == kSettingAnswers;
+      return !accepted() || (session_.state().answered & kSettingAnswers) == kSettingAnswers;
     };
-    if (!exchange_until(device, kConfirmMs, answered)) return kGeneralError;
+    if (!exchange_until(device, kConfirmMs, answered) || !accepted()) return kGeneralError;
 
     const ComPortState& held = session_.state();
     if (held.baud != s.baud) return kIllegalBaud;
@@ -106,6 +107,7 @@ class Rfc2217Control final : public LineControl {
   // Servers need not confirm SET-CONTROL (ser2net in front of a
   // pseudo-terminal never does), so nothing waits for it.
   int send_control_lines(NetDevice& device) override {
+    if (!accepted()) return kGeneralError;
     const LineSettings& s = device.settings;
     session_.send_command(kSetControl, outbound_flow(s));
     session_.send_command(kSetControl, inbound_flow(s));
@@ -148,6 +150,10 @@ class Rfc2217Control final : public LineControl {
   }
 
  private:
+  // A server that withdrew COM-PORT-OPTION (DONT) sets nothing any more: the
+  // line's data still passes, its settings fail.
+  bool accepted() { return session_.state().option == ComPortState::Option::kAccepted; }
+
   // Asks the server to discard what it holds for us (PURGE-DATA receive) and
   // then drops what has arrived so far; waits for the confirmation at most
   // kConfirmMs. False once the connection is lost.

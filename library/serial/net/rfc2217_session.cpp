@@ -45,6 +45,8 @@ void Rfc2217Session::send_data(const uint8_t* bytes, uint32_t length) {
 }
 
 void Rfc2217Session::send_command(ComPortCommand command, const uint8_t* value, uint32_t length) {
+  // No subnegotiation for an option the server has not agreed to.
+  if (state_.option != ComPortState::Option::kAccepted) return;
   char body[8];
   body[0] = static_cast<char>(command);
   for (uint32_t i = 0; i < length && i + 1 < sizeof body; ++i) {

@@ -77,6 +77,7 @@ class Rfc2217Session {
   void receive(const uint8_t* bytes, uint32_t length);
   // Data for the line, escaped.
   void send_data(const uint8_t* bytes, uint32_t length);
+  // Nothing goes while the server has not accepted COM-PORT-OPTION.
   void send_command(ComPortCommand command, const uint8_t* value, uint32_t length);
   void send_command(ComPortCommand command, uint8_t value) { send_command(command, &value, 1); }
 

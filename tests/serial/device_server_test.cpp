@@ -1,0 +1,210 @@
+// SPDX-License-Identifier: MIT
+// RFC 2217 ports against a scripted device server: the commands the driver
+// sends, servers that withhold or withdraw, notifications and cut sequences.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "port_guard.h"
+#include "scripted_server.h"
+
+namespace bt::test {
+namespace {
+
+using bt_test::ScriptedServer;
+using Commands = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
+
+std::string cmd(int code, int value) {
+  return {char(code), char(value)};
+}
+long ms_since(Clock::time_point start) {
+  return static_cast<long>((Clock::now() - start) / std::chrono::milliseconds(1));
+}
+
+// The commands heard since the last call, once there are at least n more.
+Commands next(ScriptedServer& server, size_t& seen, size_t n) {
+  server.wait([&] { return server.commands_held().size() >= seen + n; });
+  const Commands all = server.commands();
+  const Commands fresh(all.begin() + static_cast<long>(std::min(seen, all.size())), all.end());
+  seen = all.size();
+  return fresh;
+}
+
+// What the port reads within 5 s, up to n bytes.
+std::string read_n(SerialPort& port, size_t n) {
+  std::string got;
+  char chunk[256];
+  for (const auto start = Clock::now(); got.size() < n && ms_since(start) < 5000;) {
+    const int want = static_cast<int>(std::min(sizeof chunk, n - got.size()));
+    if (port.ops->read_block(port, chunk, want) != 0) port_delay(&port, 1);
+    if (port.count > 0) got.append(chunk, static_cast<size_t>(port.count));
+  }
+  return got;
+}
+
+std::string g_dump;
+std::string dump(SerialPort& port) {
+  g_dump.clear();
+  port.ops->dump(port, [](const char* line) { g_dump += std::string(line) + "\n"; });
+  return g_dump;
+}
+
+TEST(DeviceServer, CommandsGoOutAndWithheldOrOtherAnswersEndTheOpenOrTheSettingInTime) {
+  {
+    ScriptedServer silent(true);
+    const auto start = Clock::now();
+    PortGuard port(port_open_named(0, silent.url().c_str(), 9600, 'N', 8, 1));
+    EXPECT_EQ(port->status, kNoDevice);
+    EXPECT_EQ(port->device, nullptr);
+    EXPECT_LT(ms_since(start), 5000);
+  }
+  ScriptedServer server;
+  server.set_answer([](uint8_t code, auto&) { return code != 1; });
+  const auto start = Clock::now();
+  PortGuard port(port_open_named(0, server.url().c_str(), 9600, 'N', 8, 1));
+  ASSERT_NE(port->device, nullptr);
+  EXPECT_EQ(port->status, kGeneralError);
+  EXPECT_LT(ms_since(start), 3000);
+  // Line-error notifications asked for, no flow control, DTR and RTS up, the
+  // server's input purged; then 9600 8N1.
+  size_t seen = 0;
+  EXPECT_EQ(next(server, seen, 10),
+            (Commands{cmd(10, 0x1E), cmd(5, 1), cmd(5, 14), cmd(5, 8), cmd(5, 11), cmd(12, 1),
+                      std::string("\x01\0\0\x25\x80", 5), cmd(2, 8), cmd(3, 1), cmd(4, 1)}));
+  // The server holds 4800 baud and one stop bit, whatever is asked.
+  server.set_answer([](uint8_t code, std::string& value) {
+    if (code == 1) value = std::string("\0\0\x12\xC0", 4);
+    if (code == 4) value = "\x01";
+    return true;
+  });
+  port->ops->clear_status(*port);
+  EXPECT_EQ(port->ops->set_params(*port, 9600, 'N', 8, 1), kIllegalBaud);
+  port->ops->clear_status(*port);
+  EXPECT_EQ(port->ops->set_params(*port, 4800, 'N', 8, 2), kIllegalStopBits);
+  EXPECT_NE(dump(*port).find("BaudRate: 4800 "), std::string::npos) << g_dump;
+}
+
+TEST(DeviceServer, FlowControlBreakPurgeAndRatesGoOutAsComPortCommands) {
+  ScriptedServer server;
+  PortGuard port(port_open_named(0, server.url().c_str(), 9600, 'N', 8, 1));
+  ASSERT_EQ(port->status, kPortOk);
+  size_t seen = 0;
+  next(server, seen, 10);  // the opening's, as above
+  // DTR handshake: DSR outbound, DTR inbound, RTS as it was; RTS handshake:
+  // hardware both ways, DTR as it was.
+  EXPECT_EQ(port->ops->set_dtrdsr(*port, 1), 0);
+  EXPECT_EQ(next(server, seen, 3), (Commands{cmd(5, 19), cmd(5, 18), cmd(5, 11)}));
+  EXPECT_EQ(port->ops->set_dtrdsr(*port, 0), 0);
+  EXPECT_EQ(next(server, seen, 4), (Commands{cmd(5, 1), cmd(5, 14), cmd(5, 9), cmd(5, 11)}));
+  EXPECT_EQ(port->ops->set_rtscts(*port, 1), 0);
+  EXPECT_EQ(next(server, seen, 3), (Commands{cmd(5, 3), cmd(5, 16), cmd(5, 9)}));
+  EXPECT_EQ(port->ops->send_break(*port, 5), 0);
+  EXPECT_EQ(port->ops->clear_tx(*port), 0);
+  EXPECT_EQ(next(server, seen, 3), (Commands{cmd(5, 5), cmd(5, 6), cmd(12, 2)}));
+  // 255 baud puts an 0xFF in the subnegotiation both ways.
+  EXPECT_EQ(port->ops->set_params(*port, 255, 'E', 7, 2), kPortOk);
+  EXPECT_EQ(next(server, seen, 4),
+            (Commands{std::string("\x01\0\0\0\xFF", 5), cmd(2, 7), cmd(3, 3), cmd(4, 2)}));
+  EXPECT_NE(dump(*port).find("BaudRate: 255     ByteSize: 7  Parity: 2\nStopBits: 2 "),
+            std::string::npos)
+      << g_dump;
+  const std::string data("\r\0\xFF\r\n\xFF", 6);
+  EXPECT_EQ(port->ops->write_block(*port, data.data(), 6), 0);
+  EXPECT_TRUE(server.wait([&] { return server.data_held() == data; }));
+}
+
+TEST(DeviceServer, AnOptionWithdrawnMidSessionEndsTheCommandsButNotTheData) {
+  ScriptedServer server;
+  PortGuard port(port_open_named(0, server.url().c_str(), 9600, 'N', 8, 1));
+  ASSERT_EQ(port->status, kPortOk);
+  // DONT: from then on the server answers nothing, and is sent nothing.
+  server.set_answer([](uint8_t, auto&) { return false; });
+  server.send_raw("\xFF\xFE,b");  // 44 is ','
+  EXPECT_EQ(read_n(*port, 1), "b");
+  const size_t commands = server.commands().size();
+  const auto start = Clock::now();
+  EXPECT_EQ(port->ops->set_params(*port, 19200, 'N', 8, 1), kGeneralError);
+  port->ops->clear_status(*port);
+  EXPECT_EQ(port->ops->set_rtscts(*port, 1), kGeneralError);
+  EXPECT_LT(ms_since(start), 800);  // not the confirmation wait
+  port->ops->clear_status(*port);
+  EXPECT_EQ(port->ops->write_block(*port, "cd", 2), 0);
+  EXPECT_TRUE(server.wait([&] { return server.data_held() == "cd"; }));
+  server.send_raw("ef");
+  EXPECT_EQ(read_n(*port, 2), "ef");
+  EXPECT_EQ(server.commands().size(), commands);
+  // Accepted again, the settings work again.
+  server.set_answer(nullptr);
+  server.send_raw("\xFF\xFD,g");
+  EXPECT_EQ(read_n(*port, 1), "g");
+  EXPECT_EQ(port->ops->set_params(*port, 19200, 'N', 8, 1), kPortOk);
+}
+
+TEST(DeviceServer, NotificationsShowInLineStatusModemStatusAndTheDump) {
+  ScriptedServer server;
+  PortGuard port(port_open_named(0, server.url().c_str(), 9600, 'N', 8, 1));
+  ASSERT_EQ(port->status, kPortOk);
+  EXPECT_EQ(port->ops->line_status(*port), 0);
+  // Break and framing, beside the data-ready, transmitter and time-out bits,
+  // which are no line errors; each notification read before its marker byte.
+  server.send_raw(ScriptedServer::com_port(106, "\xF9") + "a");
+  EXPECT_EQ(read_n(*port, 1), "a");
+  EXPECT_EQ(port->ops->line_status(*port), 0x18);
+  EXPECT_NE(dump(*port).find("BREAK/FE/OE/PE: 1100\nCE_BREAK:1  CE_FRAME:1  CE_MODE:0 "),
+            std::string::npos)
+      << g_dump;
+  // Parity and overrun add to them until cleared.
+  server.send_raw(ScriptedServer::com_port(106, "\x06") + "b");
+  EXPECT_EQ(read_n(*port, 1), "b");
+  EXPECT_EQ(port->ops->line_status(*port), 0x1E);
+  EXPECT_EQ(port->ops->clear_line_status(*port), 0);
+  EXPECT_EQ(port->ops->line_status(*port), 0);
+  // CD, DSR and CTS with their change bits; then RI alone.
+  server.send_raw(ScriptedServer::com_port(107, "\xB3") + "d");
+  EXPECT_EQ(read_n(*port, 1), "d");
+  EXPECT_EQ(port->ops->modem_status(*port), 0xB0);
+  EXPECT_EQ(cts_on(port.get()), 0x10);
+  server.send_raw(ScriptedServer::com_port(107, "\x44") + "e");
+  EXPECT_EQ(read_n(*port, 1), "e");
+  EXPECT_EQ(port->ops->modem_status(*port), 0x40);
+}
+
+TEST(DeviceServer, SequencesCutAcrossSegmentsArriveIntact) {
+  ScriptedServer server;
+  PortGuard port(port_open_named(0, server.url().c_str(), 9600, 'N', 8, 1));
+  ASSERT_EQ(port->status, kPortOk);
+  // IAC alone ends a segment: a doubled 0xFF, then a NOP; a notification cut
+  // after IAC SB and before SE counts once, whole.
+  server.send_raw("A\xFF");
+  EXPECT_EQ(read_n(*port, 1), "A");
+  server.send_raw("\377B\377");
+  EXPECT_EQ(read_n(*port, 2), "\377B");
+  server.send_raw("\361C\377\372");
+  EXPECT_EQ(read_n(*port, 1), "C");
+  server.send_raw(",k\020\377\360D" + ScriptedServer::com_port(107, "\x20").substr(0, 6));
+  EXPECT_EQ(read_n(*port, 1), "D");
+  EXPECT_EQ(port->ops->modem_status(*port), 0x10);
+  server.send_raw("\360E");
+  EXPECT_EQ(read_n(*port, 1), "E");
+  EXPECT_EQ(port->ops->modem_status(*port), 0x20);
+  // Far more than the receive queue holds, a third of it 0xFF, with CR NUL and
+  // a notification and an option offer amid it, in uneven segments. A byte
+  // lost or invented shows as a short or a different read.
+  std::string data, wire;
+  for (int i = 0; i < 4000; ++i) data += char(i % 3 == 0 ? 0xFF : i % 2 == 0 ? '\r' : i % 7);
+  for (size_t i = 0; i < data.size(); ++i) {
+    wire.append(data[i] == '\xFF' ? 2 : 1, data[i]);
+    if (i == 1500) wire += ScriptedServer::com_port(107, "\x80") + "\xFF\xFB\x01";
+  }
+  for (size_t at = 0, step = 1; at < wire.size(); at += step, step = step * 7 % 701 + 1) {
+    server.send_raw(wire.substr(at, step));
+  }
+  const std::string got = read_n(*port, data.size());
+  EXPECT_EQ(got.size(), data.size());
+  EXPECT_TRUE(got == data);  // not printed: 4000 bytes
+  EXPECT_EQ(port->ops->modem_status(*port), 0x80);
+}
+
+}  // namespace
+}  // namespace bt::test
