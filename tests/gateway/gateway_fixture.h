@@ -25,13 +25,6 @@ using simtest::SimProcess;
 
 inline const std::string kLine = "brimtally/line1";
 
-inline std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // The gateway as a child process, its standard error kept in a file.
 class GatewayRun {
  public:
