@@ -62,6 +62,15 @@ class GatewayRun {
   pid_t pid_ = -1;
 };
 
+// Whether `test` holds within `seconds`, asked every 10 ms.
+template <typename Test>
+bool eventually(Test test, int seconds = 10) {
+  for (int i = 0; i < seconds * 100 && !test(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return test();
+}
+
 inline bool jsonWhere(const std::string& payload, const std::function<bool(const json&)>& test) {
   const json j = json::parse(payload, nullptr, false);
   return !j.is_discarded() && test(j);
