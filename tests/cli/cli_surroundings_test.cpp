@@ -135,18 +135,6 @@ TEST(ToolPort, ASecondCopyNamesTheFirstAndScanKeepsWhatItFoundWhenTheDeviceGoes)
   EXPECT_NE(scan.err.find("stopped working"), std::string::npos) << scan.err;
 }
 
-// A loopback socket bound to a free port; listening with `backlog` >= 0.
-int loopback_socket(uint16_t& port, int backlog = -1) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-  socklen_t size = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  port = ntohs(address.sin_port);
-  if (backlog >= 0) listen(fd, backlog);
-  return fd;
-}
-
 int connect_to(uint16_t port) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   const sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
@@ -159,11 +147,12 @@ TEST(ToolDeviceServer, SaysWhyTheServerTurnedItAway) {
   SimProcess sim({"--no-banner"});
   const bt_test::Ser2net telnet("rfc2217", sim.device(), sim.scratch("telnet.pid"));
   const bt_test::Ser2net raw("tcp", sim.device(), sim.scratch("raw.pid"));
-  uint16_t refusing = 0, full = 0;
-  close(loopback_socket(refusing));
+  const uint16_t refusing = bt_test::free_port();
   // Its one place in the queue taken, a listener drops every further SYN: as a host that
   // does not answer.
-  const int silent = loopback_socket(full, 0);
+  int silent = -1;
+  const uint16_t full = bt_test::free_port(&silent);
+  listen(silent, 0);
   const int queued[] = {connect_to(full), connect_to(full)};
   const std::string in_use =
       "the serial device server said the port is in use (another client holds it); close the "

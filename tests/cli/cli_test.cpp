@@ -274,13 +274,11 @@ TEST_F(Tool, HelpOfACommandIsItsOwn) {
                            "1, 2, COM1, COM2, a device path, rfc2217://HOST:PORT or tcp://"}) {
     EXPECT_NE(all.out.find(part), std::string::npos) << part;
   }
-  for (const std::vector<std::string>& command :
-       {std::vector<std::string>{"get"}, {"set"}, {"set", "pwm"}, {"scan"}, {"watch"}}) {
-    std::vector<std::string> args = command;
+  for (const std::string name : {"get", "set", "set pwm", "scan", "watch"}) {
+    std::vector<std::string> args = words(name);
     args.push_back("--help");
     const RunResult r = run(args);
     EXPECT_EQ(r.exitCode, 0);
-    const std::string name = command[0] + (command.size() > 1 ? " " + command[1] : "");
     EXPECT_NE(r.out.find("Usage: brimtally " + name), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("Exit codes:"), std::string::npos) << r.out;
     EXPECT_LT(lines(r.out).size(), 25u) << r.out;

@@ -126,6 +126,7 @@ class Window : public QObject {
 
   void failedOpenOrSetUpSaysWhyAndLeavesNoPortChosen() {
     const QString cannotOpen = "ok||Can Not Open Comm Port\nNo such device: /nonexistent/tty";
+    const QString cannotInit = "ok||Can Not Initialize Data Structure";
     struct Case {
       bool openedBefore, setUpFails;
       QStringList calls;
@@ -133,10 +134,7 @@ class Window : public QObject {
     };
     for (const Case& k : {Case{false, false, {"open 2 9600"}, cannotOpen},
                           {true, false, {"close", "open 2 9600"}, cannotOpen},
-                          {false,
-                           true,
-                           {"open 2 9600", "init", "close"},
-                           "ok||Can Not Initialize Data Structure"}}) {
+                          {false, true, {"open 2 9600", "init", "close"}, cannotInit}}) {
       Rig r;
       r.lib.devices[2] = "/nonexistent/tty";
       if (k.openedBefore) {

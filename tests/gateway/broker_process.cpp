@@ -2,50 +2,21 @@
 #include "broker_process.h"
 
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
+
+#include "ser2net_process.h"
 
 namespace gwtest {
 
 namespace {
-
-sockaddr_in loopback(int port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  return a;
-}
-
-// A port the kernel just had free on 127.0.0.1.
-int freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a = loopback(0);
-  socklen_t len = sizeof a;
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-    throw std::runtime_error("no free port on 127.0.0.1");
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
-
-bool accepting(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const sockaddr_in a = loopback(port);
-  const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
-  if (fd >= 0) ::close(fd);
-  return ok;
-}
 
 // Runs a shell command line in `dir`, throwing with its output if it fails.
 void run(const simtest::TempDir& dir, const std::string& command) {
@@ -74,7 +45,7 @@ BrokerProcess::BrokerProcess(BrokerMode mode, std::string user, std::string pass
   if (mode_ == BrokerMode::Tls || mode_ == BrokerMode::MutualTls) run(dir_, kMakeCertificates);
   // Another process may take the port between our probe and the broker's bind.
   for (int attempt = 0; attempt < 5; ++attempt) {
-    port_ = freePort();
+    port_ = bt_test::free_port();
     writeConfig();
     if (start()) return;
   }
@@ -107,9 +78,7 @@ std::pair<std::string, std::string> BrokerProcess::clientCertificate(
 }
 
 std::string BrokerProcess::log() const {
-  std::ostringstream out;
-  out << std::ifstream(dir_.path("broker.log")).rdbuf();
-  return out.str();
+  return slurp(dir_.path("broker.log"));
 }
 
 void BrokerProcess::kill() {
@@ -166,7 +135,7 @@ bool BrokerProcess::start() {
       return false;
     }
     // Its log tells the port is its own, not another process's.
-    if (accepting(port_) && log().find(" running") != std::string::npos) return true;
+    if (bt_test::listening(port_) && log().find(" running") != std::string::npos) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   kill();

@@ -2,11 +2,20 @@
 #pragma once
 #include <sys/types.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "sim_process.h"
 
 namespace gwtest {
+
+inline std::string slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 enum class BrokerMode {
   Plain,     // anonymous clients allowed
@@ -38,7 +47,6 @@ class BrokerProcess {
 
   // "mqtt://127.0.0.1:PORT", or "mqtts://..." in TLS mode.
   std::string url() const;
-  int port() const { return port_; }
   // The test CA's certificate, which signed the broker's (empty unless TLS).
   std::string caFile() const;
   // A client certificate for `name` signed by the test CA (MutualTls): the
@@ -48,7 +56,6 @@ class BrokerProcess {
   const std::string& password() const { return password_; }
   // What the broker logged since it last started.
   std::string log() const;
-  bool running() const { return pid_ > 0; }
 
   // SIGKILL, then reaps the child.
   void kill();

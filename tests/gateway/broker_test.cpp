@@ -9,14 +9,6 @@ namespace {
 
 using namespace gwtest;
 
-template <typename Test>
-bool eventually(Test test) {
-  for (int i = 0; i < 1000 && !test(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return test();
-}
-
 TEST(GatewayBroker, ADisconnectWithAnyReasonIsFollowedByAReconnect) {
   simtest::TempDir dir;
   ScriptedBroker broker;
@@ -89,15 +81,19 @@ TEST_F(Gateway, ASecondGatewayForTheLineLeavesBrokerAndPortAlone) {
   start();
   ASSERT_TRUE(sees(kLine + "/pump/availability", "online"));
   probe->clear();
-  // The same file again, and another line's file naming the same port.
-  std::string other = slurp(dir.path("gw.toml"));
-  other.replace(other.find("line1"), 5, "line2");
-  std::ofstream(dir.path("other.toml")) << other;
-  for (const auto& [file, says] : {std::pair<std::string, std::string>{
-                                       "gw.toml", "the line brimtally/line1 on " + broker.url()},
-                                   {"other.toml", "the port " + dir.path("tty")}}) {
-    const auto second = simtest::runToCompletion(
-        {BRIMTALLY_GATEWAY_PATH, "--config", dir.path(file)}, 20000, false);
+  // Its own file again, and another line's file naming the same port.
+  auto on = [&](const std::string& line, const std::string& port) {
+    std::string text = slurp(dir.path("gw.toml"));
+    text.replace(text.find("line1"), 5, line)
+        .replace(text.find(dir.path("tty")), dir.path("tty").size(), port);
+    std::ofstream(dir.path(line + ".toml")) << text;
+    return std::vector<std::string>{BRIMTALLY_GATEWAY_PATH, "--config", dir.path(line + ".toml")};
+  };
+  const std::vector<std::string> again{BRIMTALLY_GATEWAY_PATH, "--config", dir.path("gw.toml")};
+  for (const auto& [command, says] :
+       {std::pair{again, "the line brimtally/line1 on " + broker.url()},
+        {on("line2", dir.path("tty")), "the port " + dir.path("tty")}}) {
+    const auto second = simtest::runToCompletion(command, 20000, false);
     EXPECT_EQ(second.exitCode, 3) << second.err;
     EXPECT_NE(
         second.err.find(says + " is already served by process " + std::to_string(gateway->pid())),
@@ -115,13 +111,6 @@ TEST_F(Gateway, ASecondGatewayForTheLineLeavesBrokerAndPortAlone) {
   EXPECT_EQ(probe->count("brimtally/line2/state"), 0u);
   // A network port is its server's host and port, whatever their case;
   // another port of the same server is another line's.
-  auto on = [&](const std::string& line, const std::string& port) {
-    std::string text = slurp(dir.path("gw.toml"));
-    text.replace(text.find("line1"), 5, line)
-        .replace(text.find(dir.path("tty")), dir.path("tty").size(), port);
-    std::ofstream(dir.path(line + ".toml")) << text;
-    return std::vector<std::string>{BRIMTALLY_GATEWAY_PATH, "--config", dir.path(line + ".toml")};
-  };
   GatewayRun served(on("line3", "tcp://localhost:9")[2], dir.path("line3.log"));
   ASSERT_TRUE(sees("brimtally/line3/state", "online"));
   EXPECT_EQ(simtest::runToCompletion(on("line4", "TCP://LocalHost:9"), 20000, false).exitCode, 3);

@@ -25,13 +25,6 @@ using simtest::SimProcess;
 
 inline const std::string kLine = "brimtally/line1";
 
-inline std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // The gateway as a child process, its standard error kept in a file.
 class GatewayRun {
  public:
@@ -68,6 +61,15 @@ class GatewayRun {
  private:
   pid_t pid_ = -1;
 };
+
+// Whether `test` holds within `seconds`, asked every 10 ms.
+template <typename Test>
+bool eventually(Test test, int seconds = 10) {
+  for (int i = 0; i < seconds * 100 && !test(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return test();
+}
 
 inline bool jsonWhere(const std::string& payload, const std::function<bool(const json&)>& test) {
   const json j = json::parse(payload, nullptr, false);

@@ -22,13 +22,7 @@ TEST_F(Gateway, PublishesStatesAvailabilityAndDiscovery) {
                             std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)"));
   }));
   // Polled every 0.2 s, published only when a value changed.
-  auto polls = [&] {
-    const std::string queries = onLine("01 QE");
-    return std::count(queries.begin(), queries.end(), '\n');
-  };
-  for (int i = 0; i < 500 && polls() < 5; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  eventually([&] { return timesOnLine("01 QE").size() >= 5; });
   sim.control("set @01 di 90");
   EXPECT_TRUE(seesJson(kLine + "/pump", [](const json& j) { return j["DigitalIn"] == 90; }));
   EXPECT_EQ(probe->count(kLine + "/pump"), 2u);
@@ -198,20 +192,17 @@ TEST(GatewayOnATwoWireLine, PollsAndSetsAnEchoingLineThroughTheServer) {
           p, [&](const json& j) { return j["AnalogIn0"] == 17 && j["DigitalOut"] == digital_out; });
     });
   };
-  EXPECT_TRUE(polled(0).has_value()) << slurp(dir.path("gw.log"));
+  const auto log = [&] { return slurp(dir.path("gw.log")); };
+  EXPECT_TRUE(polled(0).has_value()) << log();
   probe.publish(kLine + "/pump/set/digital-out", "[90]");
-  EXPECT_TRUE(polled(90).has_value()) << slurp(dir.path("gw.log"));
+  EXPECT_TRUE(polled(90).has_value()) << log();
   // A collision fails that poll, and the log says what it was.
   ASSERT_EQ(sim.control("collide"), "ok 1 echoes to collide");
-  for (int i = 0; i < 500 && slurp(dir.path("gw.log")).find("Echo mismatch") == std::string::npos;
-       ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_NE(slurp(dir.path("gw.log"))
-                .find("all-io at address 01 failed: Echo mismatch: the line "
-                      "returned the command changed"),
-            std::string::npos)
-      << slurp(dir.path("gw.log"));
+  EXPECT_TRUE(eventually([&] {
+    return log().find(
+               "all-io at address 01 failed: Echo mismatch: the line returned the command "
+               "changed") != std::string::npos;
+  })) << log();
 }
 
 }  // namespace

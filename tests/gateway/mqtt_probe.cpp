@@ -42,7 +42,6 @@ MqttProbe::MqttProbe(const std::string& url, const Login& login)
     const auto& props = msg->get_properties();
     std::lock_guard lock(mutex_);
     messages_.push_back({msg->get_topic(), msg->get_payload_str(), msg->is_retained(),
-                         property(props, mqtt::property::RESPONSE_TOPIC),
                          property(props, mqtt::property::CORRELATION_DATA)});
     arrived_.notify_all();
   });

@@ -15,7 +15,7 @@ namespace gwtest {
 struct Message {
   std::string topic, payload;
   bool retained = false;
-  std::string responseTopic, correlation;  // MQTT 5 properties, empty when absent
+  std::string correlation;  // the MQTT 5 property, empty when absent
 };
 
 // How a probe logs in; all optional. A `caFile` enables verifying the
@@ -35,7 +35,6 @@ class MqttProbe {
   MqttProbe(const MqttProbe&) = delete;
   MqttProbe& operator=(const MqttProbe&) = delete;
 
-  bool connected() const { return client_.is_connected(); }
   // QoS 1, retain flags kept as published so live retained messages show it.
   void subscribe(const std::string& filter);
 

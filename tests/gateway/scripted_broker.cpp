@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "scripted_broker.h"
 
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <stdexcept>
+
+#include "ser2net_process.h"
 
 namespace gwtest {
 
@@ -49,15 +50,8 @@ size_t u16(const std::vector<uint8_t>& b, size_t at) {
 }  // namespace
 
 ScriptedBroker::ScriptedBroker() {
-  listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-      ::listen(listen_, 4) != 0 || ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len))
-    throw std::runtime_error("scripted broker: cannot listen on 127.0.0.1");
-  port_ = ntohs(a.sin_port);
+  port_ = bt_test::free_port(&listen_);
+  if (listen_ < 0) throw std::runtime_error("scripted broker: cannot listen on 127.0.0.1");
   thread_ = std::thread([this] { serve(); });
 }
 

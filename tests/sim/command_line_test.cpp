@@ -70,9 +70,8 @@ TEST(CommandLine, ExitStatusIs0ForHelp2ForABadOptionAnd1ForARuntimeFailure) {
       EXPECT_NE(r.err.find(args[0].substr(0, args[0].find('='))), std::string::npos) << r.err;
     }
   }
-  std::ifstream in(plain);
   std::string kept;
-  std::getline(in, kept);
+  std::getline(std::ifstream(plain), kept);
   EXPECT_EQ(kept, "keep me");
 }
 

@@ -17,15 +17,6 @@
 using namespace simtest;
 using Clock = std::chrono::steady_clock;
 
-namespace {
-
-long elapsedMs(Clock::time_point since) {
-  return static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
-}  // namespace
-
 TEST(Faults, EachReplyFaultShapesTheReplyItsOwnWayAndIsCounted) {
   SimProcess sim{{"--no-banner", "--drift", "0", "--delay", "300"}};
   Line line{sim.device()};
@@ -42,7 +33,7 @@ TEST(Faults, EachReplyFaultShapesTheReplyItsOwnWayAndIsCounted) {
   for (int i = 0; i < 2; ++i) {
     const auto start = Clock::now();
     EXPECT_EQ(reply("delay 300").size(), 44u);
-    EXPECT_GE(elapsedMs(start), 280);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(280));
   }
   const std::string whole = reply("off delay");
   ASSERT_TRUE(checksumValid(whole)) << whole;

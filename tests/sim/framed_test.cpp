@@ -22,13 +22,11 @@ std::vector<std::string> words(const std::string& text) {
 // A module whose every value is held still and distinct, so that each field
 // of each reply can be checked exactly.
 struct Framed : ::testing::Test {
-  SimProcess sim{words(
-      "--no-banner --drift 0 --config 2c5 --set min4=0x100 --set max5=0x700 --set min5=0x222 --set "
-      "a0=0x11 --set "
-      "a1=0x22 "
-      "--set a2=0x33 --set a3=0x44 --set a4=0x555 --set a5=0x666 --set d0=0x777 --set d1=0x888 "
-      "--set di=0xA5 --set do=0x3C --set dir=0xF0 --set freq=0 --set total=0xABCDEF "
-      "--set serial=0102030405060708")};
+  SimProcess sim{
+      words("--no-banner --drift 0 --config 2c5 --set min4=0x100 --set max5=0x700 --set min5=0x222 "
+            "--set a0=0x11 --set a1=0x22 --set a2=0x33 --set a3=0x44 --set a4=0x555 --set a5=0x666 "
+            "--set d0=0x777 --set d1=0x888 --set di=0xA5 --set do=0x3C --set dir=0xF0 --set freq=0 "
+            "--set total=0xABCDEF --set serial=0102030405060708")};
   Line line{sim.device()};
 
   // The replies to `bytes`, each without its (checked) checksum digits; a QC
