@@ -7,19 +7,17 @@
 #define BRIMTALLY_TESTS_SUPPORT_SCRIPTED_SERVER_H
 
 #include <libtelnet.h>
-#include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
-#include <string>
 #include <thread>
 #include <vector>
+
+#include "ser2net_process.h"
 
 namespace bt_test {
 
@@ -30,17 +28,7 @@ class ScriptedServer {
   using Answer = std::function<bool(uint8_t code, std::string& value)>;
   static constexpr unsigned char kComPort = 44;
 
-  // A silent server never reads, so the client's offer goes unanswered.
-  explicit ScriptedServer(bool silent = false) : silent_(silent) {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t size = sizeof address;
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        listen(listener_, 1) != 0 ||
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-      throw std::runtime_error("scripted server: no listening socket");
-    }
-    url_ = "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  ScriptedServer() : url_("rfc2217://127.0.0.1:" + std::to_string(free_port(&listener_))) {
     thread_ = std::thread([this] { run(); });
   }
   ~ScriptedServer() {
@@ -63,7 +51,7 @@ class ScriptedServer {
   // Bytes exactly as given, in a segment of their own, once a client is in.
   void send_raw(const std::string& bytes) {
     std::unique_lock lock(mutex_);
-    if (!changed_.wait_for(lock, kPatience, [this] { return client_ >= 0; })) {
+    if (!changed_.wait_for(lock, std::chrono::seconds(5), [this] { return client_ >= 0; })) {
       throw std::runtime_error("scripted server: no client to send to");
     }
     ::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -74,23 +62,15 @@ class ScriptedServer {
     for (char c : value) bytes.append(c == '\xFF' ? 2 : 1, c);
     return bytes + "\xFF\xF0";
   }
-  // Waits at most 5 s for done() over what was heard; whether it held.
-  bool wait(const std::function<bool()>& done) {
+  // Waits at most 5 s for done(commands, data) over what the client has sent:
+  // each command as its code and value, and the line data. Whether it held.
+  using Heard = std::function<bool(const std::vector<std::string>&, const std::string&)>;
+  bool wait(const Heard& done) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, kPatience, done);
+    return changed_.wait_for(lock, std::chrono::seconds(5), [&] { return done(commands_, data_); });
   }
-  // The commands the client has sent, each its code, then its value.
-  std::vector<std::string> commands() {
-    std::lock_guard lock(mutex_);
-    return commands_;
-  }
-  // For use inside wait(), where the mutex is held: the commands, the line data.
-  const std::vector<std::string>& commands_held() const { return commands_; }
-  const std::string& data_held() const { return data_; }
 
  private:
-  static constexpr auto kPatience = std::chrono::seconds(5);
-
   void run() {
     const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     const int on = 1;  // every send a segment of its own
@@ -107,9 +87,8 @@ class ScriptedServer {
       const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
       lock.lock();
       if (n <= 0) break;
-      if (!silent_) telnet_recv(telnet_, chunk, static_cast<size_t>(n));
+      telnet_recv(telnet_, chunk, static_cast<size_t>(n));
     }
-    changed_.notify_all();
   }
   // Called with the mutex held, from telnet_recv.
   static void event(telnet_t*, telnet_event_t* ev, void* user) {
@@ -134,7 +113,6 @@ class ScriptedServer {
                                                  {TELNET_TELOPT_SGA, TELNET_WILL, TELNET_DO},
                                                  {kComPort, TELNET_WONT, TELNET_DO},
                                                  {-1, 0, 0}};
-  const bool silent_;
   telnet_t* telnet_ = telnet_init(kOptions, event, 0, this);
   Answer answer_;
   int listener_ = -1, client_ = -1;
