@@ -16,18 +16,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::vector<std::string> printed;
-void collect(const char* line) {
-  printed.emplace_back(line);
-}
-
 TEST(PortDump, OpenPortPrintsItsSettingsQueuesAndLines) {
   FarEnd far;
   PortGuard port(open_first_port());
   far.send("abc");
   while (port->ops->rx_count(*port) < 3) std::this_thread::sleep_for(1ms);
-  printed.clear();
-  EXPECT_EQ(port->ops->dump(*port, collect), 0);
+  int result = -1;
+  std::vector<std::string> printed = dump_lines(*port, &result);
+  EXPECT_EQ(result, 0);
   const std::vector<std::string> expected = {
       "",
       "Port type:  POSIX termios  DCB BaudRate: 9600    ByteSize: 8  Parity: 0",
@@ -48,8 +44,7 @@ TEST(PortDump, OpenPortPrintsItsSettingsQueuesAndLines) {
   port->ops->set_rtscts(*port, 1);
   port->device->settings.xon_char = static_cast<char>(0x80);
   port->device->line_errors = 0x0010 | 0x0002 | 0x0001;
-  printed.clear();
-  port->ops->dump(*port, collect);
+  printed = dump_lines(*port);
   ASSERT_EQ(printed.size(), 10u);
   EXPECT_EQ(printed[1], "Port type:  POSIX termios  DCB BaudRate: 19200   ByteSize: 7  Parity: 1");
   EXPECT_EQ(printed[2], "StopBits: 2 fBinary: 1  fRtsControl: 2");
@@ -66,9 +61,10 @@ TEST(PortDump, OpenPortPrintsItsSettingsQueuesAndLines) {
 TEST(PortDump, PortThatNeverOpenedSaysSo) {
   setenv("BRIMTALLY_COM1", "/nonexistent/tty", 1);
   PortGuard port(open_first_port());
-  printed.clear();
-  EXPECT_EQ(port->ops->dump(*port, collect), kNotSupported);
-  EXPECT_EQ(printed, (std::vector<std::string>{"Port dump not supported for this driver", ""}));
+  int result = 0;
+  EXPECT_EQ(dump_lines(*port, &result),
+            (std::vector<std::string>{"Port dump not supported for this driver", ""}));
+  EXPECT_EQ(result, kNotSupported);
   EXPECT_EQ(port->status, kNotSupported);
 }
 

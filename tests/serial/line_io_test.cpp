@@ -25,20 +25,6 @@ void wait_for_input(SerialPort* port, int count) {
   ASSERT_GE(port->ops->rx_count(*port), count);
 }
 
-struct ReadResult {
-  int result;
-  std::string line;
-  int32_t count;
-};
-
-ReadResult read_line(SerialPort* port, int terminator, int32_t timeout_ms = 2000,
-                     uint32_t capacity = 100) {
-  char buffer[128];
-  std::memset(buffer, 'Z', sizeof buffer);
-  const int result = port_read_line(port, buffer, capacity, terminator, timeout_ms);
-  return {result, std::string(buffer, std::strlen(buffer)), port->count};
-}
-
 class LineIoTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -87,19 +73,16 @@ TEST_F(LineIoTest, TimeOutReturnsWhatArrivedAndAnyEndReturnsTheStickyStatus) {
 
   // A held CR may still begin CR LF for -1, so it is dropped; for a byte
   // terminator it is text.
-  far_.send("AB\r");
-  wait_for_input(port_.get(), 3);
-  r = read_line(port_.get(), -1, 50);
-  EXPECT_EQ(r.result, kBufferEmpty);
-  EXPECT_EQ(r.line, "AB");
-  EXPECT_EQ(port_->status, 0);
-
-  far_.send("AB\r");
-  wait_for_input(port_.get(), 3);
-  r = read_line(port_.get(), 10, 50);
-  EXPECT_EQ(r.result, kBufferEmpty);
-  EXPECT_EQ(r.line, "AB\r");
-  EXPECT_EQ(r.count, 3);
+  for (const auto& [terminator, line] : {std::pair<int, std::string>{-1, "AB"}, {10, "AB\r"}}) {
+    SCOPED_TRACE(terminator);
+    far_.send("AB\r");
+    wait_for_input(port_.get(), 3);
+    r = read_line(port_.get(), terminator, 50);
+    EXPECT_EQ(r.result, kBufferEmpty);
+    EXPECT_EQ(r.line, line);
+    EXPECT_EQ(r.count, static_cast<int32_t>(line.size()));
+    EXPECT_EQ(port_->status, 0);
+  }
 
   // A line that does arrive returns the sticky status, and so does a write.
   port_->status = kBufferFull;

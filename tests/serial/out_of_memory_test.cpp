@@ -29,12 +29,6 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 namespace bt::test {
 namespace {
 
-int live_count(SerialPort* port) {
-  int n = 0;
-  for (SerialPort* p = port_live_head(); p != nullptr; p = p->next) n += p == port;
-  return n;
-}
-
 // Whichever allocation of an open fails, the caller gets the shared fallback
 // object, listed once, and nothing half-made keeps the device.
 TEST(OutOfMemory, AnyFailedAllocationGivesTheFallbackAndKeepsNothing) {
@@ -58,11 +52,11 @@ TEST(OutOfMemory, AnyFailedAllocationGivesTheFallbackAndKeepsNothing) {
       EXPECT_EQ(port->driver_kind, kDriverKindNone);
       EXPECT_EQ(port_write_string(port, "QC", -1), kNotSupported);
       EXPECT_EQ(port_live_head(), port);
-      EXPECT_EQ(live_count(port), 1);  // handed out twice, listed once
+      EXPECT_EQ(times_listed(port), 1);  // handed out twice, listed once
     }
     // Closing only unlinks the fallback; the device was released and opens.
     EXPECT_EQ(port_fallback()->ops->close(*port_fallback()), 0);
-    EXPECT_EQ(live_count(port_fallback()), 0);
+    EXPECT_EQ(times_listed(port_fallback()), 0);
     PortGuard opened(port_open(0, 9600, 'N', 8, 1));
     EXPECT_EQ(opened->status, 0);
   }

@@ -31,13 +31,6 @@ uint32_t applied_rate(SerialPort* port) {
   return baud;
 }
 
-bool on_live_list(SerialPort* port) {
-  for (SerialPort* p = port_live_head(); p != nullptr; p = p->next) {
-    if (p == port) return true;
-  }
-  return false;
-}
-
 TEST(PortOpen, OpensTheNamedDeviceRawWithLinesAndQueuesReady) {
   FarEnd far;
   PortGuard port(open_first_port(19200));
@@ -68,7 +61,7 @@ TEST(PortOpen, FailuresLeaveAnObjectWithDefaultOperations) {
   PortGuard missing(open_first_port());
   EXPECT_EQ(missing->status, kNoDevice);
   EXPECT_EQ(missing->device, nullptr);
-  EXPECT_TRUE(on_live_list(missing.get()));
+  EXPECT_EQ(times_listed(missing.get()), 1);
 
   // Not a terminal at all.
   setenv("BRIMTALLY_COM1", "/dev/null", 1);
@@ -90,20 +83,18 @@ TEST(PortOpen, FailuresLeaveAnObjectWithDefaultOperations) {
 
   SerialPort* raw = missing.get();
   EXPECT_EQ(missing.close(), 0);
-  EXPECT_FALSE(on_live_list(raw));
+  EXPECT_EQ(times_listed(raw), 0);
 }
 
 TEST(PortOpen, APortHeldElsewhereIsInUse) {
   FarEnd far;
-  {
-    PortGuard first(open_first_port());
-    ASSERT_EQ(first->status, 0);
-    PortGuard second(open_first_port());
-    EXPECT_EQ(second->status, kInUse);
-    // The refused open touched nothing: the holder still works.
-    EXPECT_EQ(port_write_string(first.get(), "ok", -1), 0);
-    EXPECT_EQ(far.receive(2), "ok");
-  }
+  PortGuard first(open_first_port());
+  ASSERT_EQ(first->status, 0);
+  PortGuard second(open_first_port());
+  EXPECT_EQ(second->status, kInUse);
+  // The refused open touched nothing: the holder still works.
+  EXPECT_EQ(port_write_string(first.get(), "ok", -1), 0);
+  EXPECT_EQ(far.receive(2), "ok");
 }
 
 // Runs `check` in a child process that has given up root, so the terminal's
