@@ -28,10 +28,7 @@ TEST_F(DeviceFaults, VanishingWhileAQueryWaitsEndsTheWaitAtOnce) {
     vanished_at = Clock::now();
     session_.sim().control("fault vanish");
   });
-  record_.DigitalIn = -1;
-  std::strcpy(record_.ReplyText, "(before)");
-  before_ = record_;
-  EXPECT_EQ(lib().btGetDigitalIn(&record_), BT_NO_REPLY);
+  EXPECT_EQ(faulted_query(), BT_NO_REPLY);
   const auto returned_at = Clock::now();
   vanish.join();
   ASSERT_NE(vanished_at, Clock::time_point{});

@@ -5,14 +5,11 @@
 
 #include <cstring>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "sim_session.h"
 
 namespace {
 
-using bt_test::session_record;
 using bt_test::SimSession;
 
 int32_t port_status(std::string* text = nullptr) {
@@ -22,28 +19,26 @@ int32_t port_status(std::string* text = nullptr) {
   return status;
 }
 
-TEST(EchoLine, EveryQueryASettingAndARawLineWorkOnAnEchoingLine) {
-  SimSession session({"--echo"});
+// A simulator on an echoing line; open() opens COM1 on it with the options given.
+class EchoLine : public testing::Test {
+ protected:
+  void open(SimSession& session, const std::string& options = "?echo") {
+    session.use_device(session.sim().device() + options);
+    ASSERT_EQ(lib.btPortOpen(1, 9600), BT_OK);
+  }
+  SimSession session_{{"--echo"}};
   const bt_test::Exports& lib = SimSession::lib();
-  ModuleRecord record = session_record();
+  ModuleRecord record = bt_test::session_record();
+};
+
+TEST_F(EchoLine, EveryQueryASettingAndARawLineWorkOnAnEchoingLine) {
   // Without the option, our own command comes back as the reply.
-  ASSERT_EQ(lib.btPortOpen(1, 9600), BT_OK);
+  open(session_, "");
   EXPECT_EQ(lib.btGetDigitalIn(&record), BT_NOT_A_REPLY);
 
-  session.use_device(session.sim().device() + "?echo");
-  ASSERT_EQ(lib.btPortOpen(1, 9600), BT_OK);
-  const std::vector<std::pair<const char*, int16_t (*)(ModuleRecord*)>> queries = {
-      {"all-io", lib.btGetAllIO},
-      {"min-max", lib.btGetMinMax},
-      {"digital-in", lib.btGetDigitalIn},
-      {"digital-out", lib.btGetDigitalOut},
-      {"direction", lib.btGetDigitalDirection},
-      {"config", lib.btGetConfiguration},
-      {"frequency", lib.btGetFrequency},
-      {"totalizer", lib.btGetTotalizer},
-      {"serial", lib.btGetSerialNumber},
-      {"key", lib.btKey}};
-  for (const auto& [name, query] : queries) {
+  open(session_);
+  for (const auto& [name, query] : bt_test::typed_operations()) {
+    if (std::strncmp(name, "btGet", 5) != 0 && std::strcmp(name, "btKey") != 0) continue;
     EXPECT_EQ(query(&record), BT_OK) << name << ": " << record.ReplyText;
   }
   EXPECT_EQ(record.DigitalIn, 0x3C);
@@ -58,21 +53,17 @@ TEST(EchoLine, EveryQueryASettingAndARawLineWorkOnAnEchoingLine) {
   EXPECT_STREQ(record.ReplyText, "C:02CF");
 }
 
-TEST(EchoLine, ACollisionFailsItsTransactionOnceAndALineWithoutEchoSaysSo) {
-  SimSession session({"--echo"});
-  const bt_test::Exports& lib = SimSession::lib();
-  session.use_device(session.sim().device() + "?echo");
-  ASSERT_EQ(lib.btPortOpen(1, 9600), BT_OK);
-  ModuleRecord record = session_record();
+TEST_F(EchoLine, ACollisionFailsItsTransactionOnceAndALineWithoutEchoSaysSo) {
+  open(session_);
   std::string text;
-  ASSERT_EQ(session.sim().control("collide"), "ok 1 echoes to collide");
+  ASSERT_EQ(session_.sim().control("collide"), "ok 1 echoes to collide");
   EXPECT_EQ(lib.btGetDigitalIn(&record), BT_NO_REPLY);
   EXPECT_EQ(port_status(&text), -43);
   EXPECT_EQ(text, "Echo mismatch");
   EXPECT_EQ(lib.btGetDigitalIn(&record), BT_OK);
   EXPECT_EQ(port_status(), 0);
   // A garbled setting may not have reached the module: the status says so.
-  ASSERT_EQ(session.sim().control("collide"), "ok 1 echoes to collide");
+  ASSERT_EQ(session_.sim().control("collide"), "ok 1 echoes to collide");
   EXPECT_EQ(lib.btSetDigitalOut(&record, 0x11), BT_OK);
   EXPECT_EQ(port_status(), -43);
   EXPECT_EQ(lib.btGetDigitalIn(&record), BT_OK);
@@ -80,8 +71,7 @@ TEST(EchoLine, ACollisionFailsItsTransactionOnceAndALineWithoutEchoSaysSo) {
   // The same option on a line that does not echo: the module's reply is not
   // taken for a garbled echo.
   SimSession quiet;
-  quiet.use_device(quiet.sim().device() + "?echo");
-  ASSERT_EQ(lib.btPortOpen(1, 9600), BT_OK);
+  open(quiet);
   EXPECT_EQ(lib.btGetAllIO(&record), BT_NO_REPLY);
   EXPECT_EQ(port_status(&text), -44);
   EXPECT_EQ(text, "No echo");
