@@ -34,10 +34,7 @@ TEST(PortOptions, EachOptionIsReadAndEachFaultNamesItsOption) {
   EXPECT_EQ(o.rs485, Rs485Mode::kRtsLowSend);
   ASSERT_EQ(parse_port_options("d?", o, why, sizeof why), 0);
 
-  const struct {
-    const char* name;
-    const char* says;
-  } faults[] = {
+  const std::pair<const char*, const char*> faults[] = {
       {"d?ecko", "unknown port option \"ecko\""},
       {"d?echo=1", "\"echo=1\" takes no value"},
       {"d?echo&echo", "\"echo\" is given twice"},
@@ -50,10 +47,10 @@ TEST(PortOptions, EachOptionIsReadAndEachFaultNamesItsOption) {
       {"d?rts-before=1", "rts-before and rts-after need rs485 or rts-toggle"},
       {"d?echo&&pause=1", "an empty port option"},
   };
-  for (const auto& fault : faults) {
-    SCOPED_TRACE(fault.name);
-    EXPECT_EQ(parse_port_options(fault.name, o, why, sizeof why), kInvalidPort);
-    EXPECT_NE(std::strstr(why, fault.says), nullptr) << why;
+  for (const auto& [name, says] : faults) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(parse_port_options(name, o, why, sizeof why), kInvalidPort);
+    EXPECT_NE(std::strstr(why, says), nullptr) << why;
   }
 }
 

@@ -126,17 +126,16 @@ TEST(UartFeatures, OpenAsksForLowLatencyAndErrorCountersGiveLineStatusBits) {
   EXPECT_NE(serial_flags & ASYNC_LOW_LATENCY, 0);
   EXPECT_EQ(port->ops->line_status(*port), 0);
 
-  const struct {
-    int* counter;
-    int bit;  // the error's CE_ value
-  } errors[] = {{&counters.frame, 0x08},
-                {&counters.overrun, 0x02},
-                {&counters.parity, 0x04},
-                {&counters.brk, 0x10}};
-  for (const auto& error : errors) {
-    ++*error.counter;
-    EXPECT_EQ(port->ops->line_status(*port), error.bit);
-    EXPECT_EQ(port->ops->line_status(*port), error.bit);  // kept until cleared
+  // Each counter with its error's CE_ value.
+  const std::pair<int*, int> errors[] = {{&counters.frame, 0x08},
+                                         {&counters.overrun, 0x02},
+                                         {&counters.parity, 0x04},
+                                         {&counters.brk, 0x10}};
+  for (const auto& [counter, bit] : errors) {
+    SCOPED_TRACE(bit);
+    ++*counter;
+    EXPECT_EQ(port->ops->line_status(*port), bit);
+    EXPECT_EQ(port->ops->line_status(*port), bit);  // kept until cleared
     EXPECT_EQ(port->ops->clear_line_status(*port), 0);
     EXPECT_EQ(port->ops->line_status(*port), 0);
   }
