@@ -29,7 +29,6 @@ class Line {
   Line(const Line&) = delete;
   Line& operator=(const Line&) = delete;
 
-  bool isOpen() const { return fd_ >= 0; }
   int fd() const { return fd_; }
   void send(std::string_view bytes);
   // One line up to its CR (CR not included), or nothing within `timeoutMs`.
