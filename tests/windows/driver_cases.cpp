@@ -60,13 +60,9 @@ void wait_for_input(bt::SerialPort* port, int bytes) {
 }
 
 void ports_that_cannot_open() {
-  const struct {
-    int index;
-    int status;
-  } cases[] = {{99, bt::kNoDevice}, {1, bt::kInUse}};
-  for (const auto& c : cases) {
-    bt::SerialPort* port = bt::port_open(c.index, 9600, 'N', 8, 1);
-    CHECK_EQ(port->status, c.status);
+  for (const auto& [index, status] : {std::pair{99, bt::kNoDevice}, {1, bt::kInUse}}) {
+    bt::SerialPort* port = bt::port_open(index, 9600, 'N', 8, 1);
+    CHECK_EQ(port->status, status);
     CHECK(port->device == nullptr && on_live_list(port));
     CHECK_EQ(port->ops->close(*port), 0);
     CHECK(!on_live_list(port));
