@@ -23,7 +23,6 @@ class MemoryPort : public bt::PortOperations {
   ~MemoryPort() override;
 
   bt::SerialPort& port() { return port_; }
-  const std::string& stream() const { return stream_; }
   size_t position() const { return position_; }
 
   int read_char(bt::SerialPort& port) override;
