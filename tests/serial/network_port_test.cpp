@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <tuple>
+
 #include "port_guard.h"
 #include "ser2net_process.h"
 #include "serial/serial_port.h"
@@ -73,25 +75,21 @@ TEST_P(NetworkPort, AnEchoingLineBehindTheServerTakesTheEchoOption) {
   EXPECT_EQ(tool.out, "{\"DigitalIn\":60}\n");
   // Each fault with its exit code and words: a mistyped option, our own
   // command back without the option, a collision in a raw exchange.
-  const struct {
-    std::vector<std::string> args;
-    std::string says;
-    int code;
-  } faults[] = {
+  const std::tuple<std::vector<std::string>, std::string, int> faults[] = {
       {{"get", "digital-in", "--port", url + "&pause=x"}, "\"pause=x\" takes milliseconds", 2},
       {{"get", "digital-in", "--port", server.url(GetParam())},
        "(a two-wire line): add ?echo to --port",
        4},
       {{"send", "QC", "--port", url}, "Echo mismatch: the line returned the command changed", 4},
   };
-  for (const auto& fault : faults) {
-    SCOPED_TRACE(fault.says);
-    if (fault.args[0] == "send") {
+  for (const auto& [args, says, code] : faults) {
+    SCOPED_TRACE(says);
+    if (args[0] == "send") {
       ASSERT_EQ(echoing.sim().control("collide"), "ok 1 echoes to collide");
     }
-    const simtest::RunResult run = brimtally(fault.args);
-    EXPECT_EQ(run.exitCode, fault.code);
-    EXPECT_NE(run.err.find(fault.says), std::string::npos) << run.err;
+    const simtest::RunResult run = brimtally(args);
+    EXPECT_EQ(run.exitCode, code);
+    EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
   }
 }
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdarg>
+#include <tuple>
 
 #include "port_guard.h"
 #include "serial/serial_port.h"
@@ -155,11 +156,7 @@ TEST(UartFeatures, OpenAsksForLowLatencyAndErrorCountersGiveLineStatusBits) {
 TEST(UartFeatures, ByteSizeAndParityReachTheLine) {
   FarEnd far;
   PortGuard port(open_first_port());
-  const struct {
-    int bits;
-    char parity;
-    tcflag_t flags;
-  } cases[] = {
+  const std::tuple<int, char, tcflag_t> cases[] = {
       {5, 'N', CS5},
       {6, 'e', CS6 | PARENB},
       {7, 'o', CS7 | PARENB | PARODD},
@@ -167,10 +164,10 @@ TEST(UartFeatures, ByteSizeAndParityReachTheLine) {
       {8, 'm', CS8 | PARENB | PARODD | CMSPAR},
       {7, 's', CS7 | PARENB | CMSPAR},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.bits);
-    EXPECT_EQ(port->ops->set_params(*port, 9600, c.parity, c.bits, 1), 0);
-    EXPECT_EQ(applied.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR), c.flags);
+  for (const auto& [bits, parity, flags] : cases) {
+    SCOPED_TRACE(parity);
+    EXPECT_EQ(port->ops->set_params(*port, 9600, parity, bits, 1), 0);
+    EXPECT_EQ(applied.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR), flags);
   }
 }
 
