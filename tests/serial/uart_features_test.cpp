@@ -174,22 +174,21 @@ TEST(UartFeatures, ByteSizeAndParityReachTheLine) {
 TEST(UartFeatures, TheKernelsRs485ModeIsAskedForCheckedAndGivenBack) {
   FarEnd far;
   const std::string device = far.slave_path();
-  struct Case {
-    const char* options;
-    uint32_t flags;
-    uint32_t before, after;
+  // The options, then the flags and the delays before and after sending they ask for.
+  const std::tuple<const char*, uint32_t, uint32_t, uint32_t> modes[] = {
+      {"?rs485", SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND, 0, 0},
+      {"?rs485=rts-low&rts-before=2&rts-after=3", SER_RS485_ENABLED | SER_RS485_RTS_AFTER_SEND, 2,
+       3},
   };
-  for (const Case& c : {Case{"?rs485", SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND, 0, 0},
-                        Case{"?rs485=rts-low&rts-before=2&rts-after=3",
-                             SER_RS485_ENABLED | SER_RS485_RTS_AFTER_SEND, 2, 3}}) {
-    SCOPED_TRACE(c.options);
+  for (const auto& [options, flags, before, after] : modes) {
+    SCOPED_TRACE(options);
     rs485 = serial_rs485{};
     rs485.flags = SER_RS485_RX_DURING_TX;  // as the system left it
-    PortGuard port(port_open_named(0, (device + c.options).c_str(), 9600, 'N', 8, 1));
+    PortGuard port(port_open_named(0, (device + options).c_str(), 9600, 'N', 8, 1));
     ASSERT_EQ(port->status, 0);
-    EXPECT_EQ(rs485.flags, c.flags);
-    EXPECT_EQ(rs485.delay_rts_before_send, c.before);
-    EXPECT_EQ(rs485.delay_rts_after_send, c.after);
+    EXPECT_EQ(rs485.flags, flags);
+    EXPECT_EQ(rs485.delay_rts_before_send, before);
+    EXPECT_EQ(rs485.delay_rts_after_send, after);
     EXPECT_EQ(port.close(), 0);
     EXPECT_EQ(rs485.flags, static_cast<uint32_t>(SER_RS485_RX_DURING_TX));
   }
