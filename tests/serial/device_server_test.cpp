@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // RFC 2217 ports against a scripted device server: the commands the driver
 // sends, servers that withhold or withdraw, notifications and cut sequences.
+// (Long streams with 0xFF amid them go through ser2net in network_port_test.)
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,12 +15,10 @@ namespace {
 using bt_test::ScriptedServer;
 using Commands = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
 std::string cmd(int code, int value) {
   return {char(code), char(value)};
-}
-long ms_since(Clock::time_point start) {
-  return static_cast<long>((Clock::now() - start) / std::chrono::milliseconds(1));
 }
 
 // The commands heard since the last call, once there are at least n more.
@@ -37,20 +36,12 @@ Commands next(ScriptedServer& server, size_t& seen, size_t n) {
 // What the port reads within 5 s, up to n bytes.
 std::string read_n(SerialPort& port, size_t n) {
   std::string got;
-  char chunk[256];
-  for (const auto start = Clock::now(); got.size() < n && ms_since(start) < 5000;) {
-    const int want = static_cast<int>(std::min(sizeof chunk, n - got.size()));
-    if (port.ops->read_block(port, chunk, want) != 0) port_delay(&port, 1);
-    if (port.count > 0) got.append(chunk, static_cast<size_t>(port.count));
+  for (const auto start = Clock::now(); got.size() < n && Clock::now() - start < 5s;) {
+    const int c = port.ops->read_char(port);
+    if (c < 0) port_delay(&port, 1);
+    if (c >= 0) got += char(c);
   }
   return got;
-}
-
-std::string g_dump;
-std::string dump(SerialPort& port) {
-  g_dump.clear();
-  port.ops->dump(port, [](const char* line) { g_dump += std::string(line) + "\n"; });
-  return g_dump;
 }
 
 TEST(DeviceServer, CommandsGoOutAndWithheldOrOtherAnswersEndTheOpenOrTheSettingInTime) {
@@ -60,7 +51,7 @@ TEST(DeviceServer, CommandsGoOutAndWithheldOrOtherAnswersEndTheOpenOrTheSettingI
   PortGuard port(port_open_named(0, server.url().c_str(), 9600, 'N', 8, 1));
   ASSERT_NE(port->device, nullptr);
   EXPECT_EQ(port->status, kGeneralError);
-  EXPECT_LT(ms_since(start), 3000);
+  EXPECT_LT(Clock::now() - start, 3s);
   // Line-error notifications asked for, no flow control, DTR and RTS up, the
   // server's input purged; then 9600 8N1.
   size_t seen = 0;
@@ -77,7 +68,6 @@ TEST(DeviceServer, CommandsGoOutAndWithheldOrOtherAnswersEndTheOpenOrTheSettingI
   EXPECT_EQ(port->ops->set_params(*port, 9600, 'N', 8, 1), kIllegalBaud);
   port->ops->clear_status(*port);
   EXPECT_EQ(port->ops->set_params(*port, 4800, 'N', 8, 2), kIllegalStopBits);
-  EXPECT_NE(dump(*port).find("BaudRate: 4800 "), std::string::npos) << g_dump;
   next(server, seen, 8);
   // DTR handshake: DSR outbound, DTR inbound, RTS as it was; RTS handshake:
   // hardware both ways, DTR as it was; a break, and a purge.
@@ -107,7 +97,7 @@ TEST(DeviceServer, AnOptionWithdrawnMidSessionEndsTheCommandsButNotTheData) {
   EXPECT_EQ(port->ops->set_params(*port, 19200, 'N', 8, 1), kGeneralError);
   port->ops->clear_status(*port);
   EXPECT_EQ(port->ops->set_rtscts(*port, 1), kGeneralError);
-  EXPECT_LT(ms_since(start), 800);  // not the confirmation wait
+  EXPECT_LT(Clock::now() - start, 800ms);  // not the confirmation wait
   port->ops->clear_status(*port);
   EXPECT_EQ(port->ops->write_block(*port, "cd", 2), 0);
   EXPECT_TRUE(server.wait([](const Commands&, const std::string& data) { return data == "cd"; }));
@@ -121,39 +111,26 @@ TEST(DeviceServer, AnOptionWithdrawnMidSessionEndsTheCommandsButNotTheData) {
   EXPECT_EQ(port->ops->set_params(*port, 19200, 'N', 8, 1), kPortOk);
 }
 
-TEST(DeviceServer, NotificationsShowInLineStatusModemStatusAndTheDump) {
+TEST(DeviceServer, NotificationsAndSequencesCutAcrossSegmentsArriveIntact) {
   ScriptedServer server;
   PortGuard port(port_open_named(0, server.url().c_str(), 9600, 'N', 8, 1));
   ASSERT_EQ(port->status, kPortOk);
-  EXPECT_EQ(port->ops->line_status(*port), 0);
   // Break and framing, beside the data-ready, transmitter and time-out bits,
   // which are no line errors; each notification read before its marker byte.
   server.send_raw(ScriptedServer::com_port(106, "\xF9") + "a");
   EXPECT_EQ(read_n(*port, 1), "a");
   EXPECT_EQ(port->ops->line_status(*port), 0x18);
-  EXPECT_NE(dump(*port).find("BREAK/FE/OE/PE: 1100\nCE_BREAK:1  CE_FRAME:1  CE_MODE:0 "),
-            std::string::npos)
-      << g_dump;
   // Parity and overrun add to them until cleared.
   server.send_raw(ScriptedServer::com_port(106, "\x06") + "b");
   EXPECT_EQ(read_n(*port, 1), "b");
   EXPECT_EQ(port->ops->line_status(*port), 0x1E);
   EXPECT_EQ(port->ops->clear_line_status(*port), 0);
   EXPECT_EQ(port->ops->line_status(*port), 0);
-  // CD, DSR and CTS with their change bits; then RI alone.
+  // CD, DSR and CTS with their change bits.
   server.send_raw(ScriptedServer::com_port(107, "\xB3") + "d");
   EXPECT_EQ(read_n(*port, 1), "d");
   EXPECT_EQ(port->ops->modem_status(*port), 0xB0);
   EXPECT_EQ(cts_on(port.get()), 0x10);
-  server.send_raw(ScriptedServer::com_port(107, "\x44") + "e");
-  EXPECT_EQ(read_n(*port, 1), "e");
-  EXPECT_EQ(port->ops->modem_status(*port), 0x40);
-}
-
-TEST(DeviceServer, SequencesCutAcrossSegmentsArriveIntact) {
-  ScriptedServer server;
-  PortGuard port(port_open_named(0, server.url().c_str(), 9600, 'N', 8, 1));
-  ASSERT_EQ(port->status, kPortOk);
   // IAC alone ends a segment: a doubled 0xFF, then a NOP; a notification cut
   // after IAC SB and before SE counts once, whole.
   server.send_raw("A\xFF");
@@ -168,22 +145,6 @@ TEST(DeviceServer, SequencesCutAcrossSegmentsArriveIntact) {
   server.send_raw("\360E");
   EXPECT_EQ(read_n(*port, 1), "E");
   EXPECT_EQ(port->ops->modem_status(*port), 0x20);
-  // Far more than the receive queue holds, a third of it 0xFF, with CR NUL and
-  // a notification and an option offer amid it, in uneven segments. A byte
-  // lost or invented shows as a short or a different read.
-  std::string data, wire;
-  for (int i = 0; i < 4000; ++i) data += char(i % 3 == 0 ? 0xFF : i % 2 == 0 ? '\r' : i % 7);
-  for (size_t i = 0; i < data.size(); ++i) {
-    wire.append(data[i] == '\xFF' ? 2 : 1, data[i]);
-    if (i == 1500) wire += ScriptedServer::com_port(107, "\x80") + "\xFF\xFB\x01";
-  }
-  for (size_t at = 0, step = 1; at < wire.size(); at += step, step = step * 7 % 701 + 1) {
-    server.send_raw(wire.substr(at, step));
-  }
-  const std::string got = read_n(*port, data.size());
-  EXPECT_EQ(got.size(), data.size());
-  EXPECT_TRUE(got == data);  // not printed: 4000 bytes
-  EXPECT_EQ(port->ops->modem_status(*port), 0x80);
 }
 
 }  // namespace
