@@ -30,22 +30,31 @@ inline void sleep_briefly(uint64_t us) {
 }
 
 // The kernel may let a normal thread's timed wait run up to 50 us past its
-// end (timer slack), which four waits a transaction would add up. For the
-// length of one poll the thread asks for 1 us, and its own setting is put
-// back after. Real-time threads have no slack and are left alone.
-class TightTimer {
+// end (timer slack), which four waits a transaction would add up. So a wait
+// polls at the thread's own slack until its last 200 us, and those at 1 us,
+// after which the thread's setting is put back: the caller's loop comes back
+// for that last part. Input, which ends most waits sooner, costs no extra
+// system call. Real-time threads have no slack and are left alone.
+class TimedPoll {
  public:
-  TightTimer() : saved_(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0)) {
+  explicit TimedPoll(uint64_t us)
+      : part_(us > kTightUs ? us - kTightUs : us),
+        saved_(us > kTightUs ? 0 : prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0)) {
     if (saved_ > kTightNs) prctl(PR_SET_TIMERSLACK, kTightNs, 0, 0, 0);
   }
-  ~TightTimer() {
+  ~TimedPoll() {
     if (saved_ > kTightNs) prctl(PR_SET_TIMERSLACK, saved_, 0, 0, 0);
   }
-  TightTimer(const TightTimer&) = delete;
-  TightTimer& operator=(const TightTimer&) = delete;
+  TimedPoll(const TimedPoll&) = delete;
+  TimedPoll& operator=(const TimedPoll&) = delete;
+
+  // The microseconds to poll now.
+  uint64_t part() const { return part_; }
 
  private:
+  static constexpr uint64_t kTightUs = 200;
   static constexpr int kTightNs = 1000;
+  uint64_t part_;
   int saved_;
 };
 

@@ -19,8 +19,8 @@ int NetOperations::idle_wait(SerialPort& port, uint64_t us, bool none_waiting) {
     sleep_briefly(us);
     return 0;
   }
-  const TightTimer tight;
-  exchange(device, us);
+  const TimedPoll wait(us);
+  exchange(device, wait.part());
   return 0;
 }
 

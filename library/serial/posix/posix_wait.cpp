@@ -27,8 +27,8 @@ int PosixOperations::idle_wait(SerialPort& port, uint64_t us, bool none_waiting)
     return 0;
   }
   pollfd watch{device.fd, POLLIN, 0};
-  const timespec timeout = poll_timeout(us);
-  const TightTimer tight;
+  const TimedPoll wait(us);
+  const timespec timeout = poll_timeout(wait.part());
   const int ready = ppoll(&watch, 1, &timeout, nullptr);
   if (ready > 0 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) sleep_briefly(us);
   return 0;
