@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "serial/device_operations.h"
+#include "serial/idle_step.h"
 #include "serial/net/line_control.h"
 #include "serial/net/net_byte_queue.h"
 #include "serial/net/net_port_name.h"
@@ -48,13 +49,12 @@ bool exchange(NetDevice& device, uint64_t us);
 // connection.
 template <typename Done>
 bool exchange_until(NetDevice& device, uint32_t ms, Done done) {
-  const uint64_t end = port_micros() + uint64_t{ms} * 1000;
+  const WaitDeadline deadline = WaitDeadline::after_ms(ms);
   for (;;) {
     if (!push_output(device) || !pull_input(device)) return false;
     if (done()) return true;
-    const uint64_t now = port_micros();
-    if (now >= end) return false;
-    if (!exchange(device, end - now)) return false;
+    const uint64_t left = deadline.left();
+    if (left == 0 || !exchange(device, left)) return false;
   }
 }
 
